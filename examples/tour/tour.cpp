@@ -1,0 +1,13 @@
+// A first tour of TarnKit: what a new user runs first (make demo).
+#include "tour.h"
+
+#include <tarn_kit/tarn_kit.h>
+
+#include <cstdio>
+
+int main()
+{
+    std::printf("TarnKit %s tour\n", TARNKIT_VERSION_STRING);
+    TourStrings();
+    return 0;
+}

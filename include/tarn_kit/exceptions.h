@@ -1,0 +1,189 @@
+// Exceptions.
+//
+// Classes in this file:
+//   CSmartPtrBase, CSmartPtr  - reference-counted owner of a cloned exception
+//   CStdException             - abstract root of every exception the library throws
+//   CStdException::CExInfo    - value snapshot of an exception's six facts
+//   CWinException             - a failed Win32 call and its error code
+#pragma once
+
+#include "config.h"
+#include "ustring.h"
+
+#include <utility>
+
+namespace tarn_kit {
+
+// Shared owner block of a CSmartPtr; the count changes only by interlocked operations.
+template <class T>
+class CSmartPtrBase
+{
+public:
+    virtual ~CSmartPtrBase() { Release(); }
+
+protected:
+    struct CBlock
+    {
+        T* m_p;
+        volatile LONG m_nRefs;
+    };
+
+    CSmartPtrBase() noexcept : m_pBlock(nullptr) {}
+
+    void Release() noexcept
+    {
+        CBlock* pBlock = m_pBlock;
+        m_pBlock = nullptr;
+        if (pBlock && ::InterlockedDecrement(&pBlock->m_nRefs) == 0) {
+            T* p = pBlock->m_p;
+            pBlock->m_p = nullptr;
+            delete pBlock;
+            delete p;
+        }
+    }
+
+    CBlock* m_pBlock;
+};
+
+// Joint owner of one heap object; the last owner deletes it.
+template <class T>
+class CSmartPtr : public CSmartPtrBase<T>
+{
+    typedef typename CSmartPtrBase<T>::CBlock CBlock;
+
+public:
+    // Construction
+    CSmartPtr() noexcept {}
+    /// Takes ownership of p (deleted here if the block cannot be allocated).
+    explicit CSmartPtr(T* p)
+    {
+        if (!p)
+            return;
+        try {
+            this->m_pBlock = new CBlock{p, 1};
+        } catch (...) {
+            delete p;
+            throw;
+        }
+    }
+    CSmartPtr(const CSmartPtr& other) noexcept
+    {
+        this->m_pBlock = other.m_pBlock;
+        if (this->m_pBlock)
+            ::InterlockedIncrement(&this->m_pBlock->m_nRefs);
+    }
+    CSmartPtr(CSmartPtr&& other) noexcept { std::swap(this->m_pBlock, other.m_pBlock); }
+    ~CSmartPtr() override { this->Release(); }
+
+    CSmartPtr& operator=(CSmartPtr other) noexcept
+    {
+        std::swap(this->m_pBlock, other.m_pBlock);
+        return *this;
+    }
+
+    // Attributes
+    T* get() const noexcept { return this->m_pBlock ? this->m_pBlock->m_p : nullptr; }
+    T& operator*() const noexcept { return *get(); }
+    T* operator->() const noexcept { return get(); }
+    explicit operator bool() const noexcept { return get() != nullptr; }
+    /// Number of pointers sharing the object; 0 when empty.
+    long use_count() const noexcept { return this->m_pBlock ? this->m_pBlock->m_nRefs : 0; }
+
+    void reset() noexcept { this->Release(); }
+};
+
+// Abstract root of the library's exceptions: where it was raised and three texts.
+class TARNKIT_API CStdException
+{
+public:
+    // Value snapshot of an exception's position and texts.
+    class TARNKIT_API CExInfo
+    {
+    public:
+        CExInfo();
+        explicit CExInfo(const CStdException& e);
+
+        void Clear();
+
+        unsigned int GetLine() const noexcept { return m_nLine; }
+        ustring GetFileName() const { return m_strFileName; }
+        ustring GetFunction() const { return m_strFunction; }
+        ustring GetSource() const { return m_strSource; }
+        ustring GetErrorMessage() const { return m_strErrorMessage; }
+        ustring GetErrorMessageUI() const { return m_strErrorMessageUI; }
+
+    private:
+        unsigned int m_nLine;
+        ustring m_strFileName;
+        ustring m_strFunction;
+        ustring m_strSource;
+        ustring m_strErrorMessage;
+        ustring m_strErrorMessageUI;
+    };
+
+    // Construction
+    CStdException(unsigned int nLine = 0, const wchar_t* szFile = nullptr,
+                  const wchar_t* szFunction = nullptr);
+    CStdException(const CStdException&) = default;
+    CStdException& operator=(const CStdException&) = default;
+    virtual ~CStdException();
+
+    // Polymorphic copy and rethrow
+    /// Heap copy of the most-derived object.
+    virtual CSmartPtr<CStdException> Clone() const = 0;
+    /// Throws a copy typed as the most-derived class.
+    virtual void Throw() const = 0;
+
+    // Texts; each returns whether it produced the text
+    virtual bool GetSource(ustring& s) const = 0;
+    virtual bool GetErrorMessage(ustring& s) const = 0;
+    virtual bool GetErrorMessageUI(ustring& s) const;
+
+#if defined(TARNKIT_HAS_MESSAGE_DIALOG)
+    // Reporting to the user needs the library's message dialog, which this
+    // build does not have yet.
+    virtual int ReportError(HWND hParent, unsigned int type) const;
+    static int ReportError(const CExInfo& info, HWND hParent, unsigned int type);
+#endif
+
+    // Attributes
+    unsigned int GetLine() const noexcept { return m_nLine; }
+    ustring GetFileName() const { return m_strFileName; }
+    ustring GetFunction() const { return m_strFunction; }
+
+    /// Caption of error reports; null restores the default, the executable's base name.
+    static void SetAppName(const wchar_t* szName);
+    static ustring GetAppName();
+
+private:
+    unsigned int m_nLine;
+    ustring m_strFileName;
+    ustring m_strFunction;
+
+    static ustring m_strAppName;
+};
+
+// A failed Win32 call: the error code and the system's text for it.
+class TARNKIT_API CWinException : public CStdException
+{
+public:
+    CWinException(unsigned int nLine = 0, const wchar_t* szFile = nullptr,
+                  const wchar_t* szFunction = nullptr, DWORD dwErrorCode = 0);
+    CWinException(const CWinException&) = default;
+    CWinException& operator=(const CWinException&) = default;
+    ~CWinException() override;
+
+    CSmartPtr<CStdException> Clone() const override;
+    void Throw() const override;
+    /// "Win32" from the library's string table.
+    bool GetSource(ustring& s) const override;
+    /// The system's text for the code; false with "Unknown error: ..." when there is none.
+    bool GetErrorMessage(ustring& s) const override;
+
+    DWORD GetErrorCode() const noexcept { return m_dwErrorCode; }
+
+private:
+    DWORD m_dwErrorCode;
+};
+
+} // namespace tarn_kit

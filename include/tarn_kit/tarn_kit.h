@@ -1,0 +1,8 @@
+// TarnKit: every public header of the library.
+#pragma once
+
+#include "config.h"
+#include "version.h"
+
+#include "exceptions.h"
+#include "ustring.h"

@@ -1,0 +1,33 @@
+// Entry point and the library's static objects, constructed in this order when
+// the DLL is loaded and destroyed in reverse when it is unloaded.
+#include "module.h"
+
+#include <tarn_kit/exceptions.h>
+#include <tarn_kit/ustring.h>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+HINSTANCE g_hLibrary = nullptr;
+}
+
+namespace tarn_kit {
+
+CLocale ustring::m_Locale(LOCALE_USER_DEFAULT);
+ustring CStdException::m_strAppName;
+
+HINSTANCE detail::LibraryModule() noexcept
+{
+    // The C runtime constructs the statics before it calls DllMain; code run
+    // from a constructor still finds the module through the image base.
+    return g_hLibrary ? g_hLibrary : reinterpret_cast<HINSTANCE>(&__ImageBase);
+}
+
+} // namespace tarn_kit
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    if (dwReason == DLL_PROCESS_ATTACH)
+        g_hLibrary = hInstance;
+    return TRUE;
+}

@@ -1,0 +1,85 @@
+// Shared helpers of the test programs: printing ustring, asserting a
+// CWinException, and a fixture that gives each test its own folder.
+#pragma once
+
+#include <tarn_kit/exceptions.h>
+#include <tarn_kit/ustring.h>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace tarn_kit {
+
+// Readable failure messages: the text as UTF-8 in quotes.
+inline void PrintTo(const ustring& s, std::ostream* os)
+{
+    *os << '"' << ustring::WideCharToMultiByte(s, CP_UTF8, 0) << '"';
+}
+
+} // namespace tarn_kit
+
+namespace tarn_kit_test {
+
+// Expects stmt to throw a CWinException from the given module (".\\File") and
+// call ("CreateFile") with the given code.
+#define EXPECT_WIN_EXCEPTION(stmt, module, call, code)                                             \
+    do {                                                                                           \
+        try {                                                                                      \
+            stmt;                                                                                  \
+            ADD_FAILURE() << "no CWinException from " #stmt;                                       \
+        } catch (const ::tarn_kit::CWinException& e_) {                                            \
+            EXPECT_EQ(::tarn_kit::ustring(module), e_.GetFileName()) << #stmt;                     \
+            EXPECT_EQ(::tarn_kit::ustring(call), e_.GetFunction()) << #stmt;                       \
+            EXPECT_EQ(static_cast<DWORD>(code), e_.GetErrorCode()) << #stmt;                       \
+        }                                                                                          \
+    } while (0)
+
+// Removes a folder and everything in it; quiet about what is already gone.
+inline void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+// Each test gets a fresh folder under the temporary path, removed afterwards.
+class TempDirTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        wchar_t base[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, base);
+        static unsigned int counter = 0;
+        wchar_t name[MAX_PATH] = {};
+        _snwprintf(name, MAX_PATH - 1, L"%stk-%lu-%u", base, ::GetCurrentProcessId(), ++counter);
+        m_dir = name;
+        RemoveTree(m_dir);
+        ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr)) << ::GetLastError();
+    }
+    void TearDown() override { RemoveTree(m_dir); }
+
+    /// Full path of a file in the test's folder.
+    std::wstring Path(const wchar_t* name) const { return m_dir + L"\\" + name; }
+
+    std::wstring m_dir;
+};
+
+} // namespace tarn_kit_test

@@ -1,0 +1,11 @@
+// Entry point of every test program: no message boxes, the framework's exit code.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+int main(int argc, char** argv)
+{
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
