@@ -1,2 +1,16 @@
-#include <tarn_kit/tarn_kit.h>
-int main() { return 0; }
+// TarnKit benchmarks: make bench. Each section prints its own table; the figures
+// are recorded in bench/README.md with the arch and the date.
+#include "bench.h"
+
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    // An optional argument picks one section by name.
+    const char* only = argc > 1 ? argv[1] : nullptr;
+    auto wanted = [&](const char* name) { return !only || std::strcmp(only, name) == 0; };
+    std::printf("TarnKit benchmarks (%s)\n", sizeof(void*) == 4 ? "x86" : "x64");
+    if (wanted("strings"))
+        BenchStrings();
+    return 0;
+}

@@ -1,0 +1,8 @@
+// Benchmarks: strings.
+#include "bench.h"
+
+#include <tarn_kit/ustring.h>
+
+void BenchStrings()
+{
+}
