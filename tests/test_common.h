@@ -22,6 +22,17 @@ inline void PrintTo(const ustring& s, std::ostream* os)
 
 namespace tarn_kit_test {
 
+// The C++ runtime creates a kernel object on the first throw of a process. Thrown once
+// at start-up, before any test frees a handle slot behind a wrapper's back (the runtime
+// would take that slot) or counts slots for a leak.
+inline const bool kExceptionsWarmedUp = [] {
+    try {
+        throw 0;
+    } catch (int) {
+    }
+    return true;
+}();
+
 // Expects stmt to throw a CWinException from the given module (".\\File") and
 // call ("CreateFile") with the given code.
 #define EXPECT_WIN_EXCEPTION(stmt, module, call, code)                                             \

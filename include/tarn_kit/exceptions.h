@@ -19,6 +19,9 @@ template <class T>
 class CSmartPtrBase
 {
 public:
+    // A copy of the bare block pointer would be released twice; CSmartPtr counts its copies.
+    CSmartPtrBase(const CSmartPtrBase&) = delete;
+    CSmartPtrBase& operator=(const CSmartPtrBase&) = delete;
     virtual ~CSmartPtrBase() { Release(); }
 
 protected:

@@ -5,4 +5,6 @@
 #include "version.h"
 
 #include "exceptions.h"
+#include "file.h"
+#include "objects.h"
 #include "ustring.h"
