@@ -104,15 +104,6 @@ TEST(CExInfoTest, KeepsWhatFailedTextOperationsWrote)
     EXPECT_EQ(ustring(L"value 0"), info.GetErrorMessageUI());
 }
 
-TEST(CStdExceptionTest, NullTextsAreEmpty)
-{
-    CWinException e;
-    EXPECT_EQ(0u, e.GetLine());
-    EXPECT_TRUE(e.GetFileName().empty());
-    EXPECT_TRUE(e.GetFunction().empty());
-    EXPECT_EQ(0u, e.GetErrorCode());
-}
-
 TEST(CStdExceptionTest, CloneOutlivesTheOriginal)
 {
     auto* original = new CWinException(17, L".\\Object", L"SetEvent", ERROR_INVALID_HANDLE);
