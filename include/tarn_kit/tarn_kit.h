@@ -5,4 +5,5 @@
 #include "version.h"
 
 #include "exceptions.h"
+#include "system_time.h"
 #include "ustring.h"
