@@ -9,8 +9,7 @@ namespace {
 
 void Show(const char* label, const tarn_kit::ustring& text)
 {
-    std::printf("  %-28s %s\n", label,
-                tarn_kit::ustring::WideCharToMultiByte(text, CP_UTF8, 0).c_str());
+    std::printf("  %-28s %s\n", label, U8(text).c_str());
 }
 
 } // namespace
@@ -20,7 +19,7 @@ void TourTime()
     using tarn_kit::CSystemTime;
     using tarn_kit::CSystemTimeSpan;
 
-    std::printf("\nTime\n");
+    std::printf("\n== Time\n\nNow, and fixed values, in three locales:\n");
     const CSystemTime utc = CSystemTime::GetSystemTime();
     const CSystemTime local = utc.UTCToLocal();
     Show("now, UTC (1033, %c)", utc.Format(1033, L"%c"));
