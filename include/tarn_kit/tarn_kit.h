@@ -5,4 +5,6 @@
 #include "version.h"
 
 #include "exceptions.h"
+#include "matrix.h"
 #include "ustring.h"
+#include "variant.h"
