@@ -9,5 +9,6 @@ int main()
 {
     std::printf("TarnKit %s tour\n", TARNKIT_VERSION_STRING);
     TourStrings();
+    TourNumerics();
     return 0;
 }
