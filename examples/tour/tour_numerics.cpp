@@ -46,9 +46,8 @@ void TourNumerics()
     } catch (const CMatrixException& e) {
         ustring text;
         e.GetErrorMessage(text);
-        std::printf("  gauss with b of the wrong size: %s (%ls)\n",
-                    ustring::WideCharToMultiByte(text, CP_UTF8, 0).c_str(),
-                    e.GetFunction().c_str());
+        std::printf("  gauss with b of the wrong size: %s (%s)\n", U8(text).c_str(),
+                    U8(e.GetFunction()).c_str());
     }
 
     VARIANT v;
