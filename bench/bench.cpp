@@ -12,5 +12,7 @@ int main(int argc, char** argv)
     std::printf("TarnKit benchmarks (%s)\n", sizeof(void*) == 4 ? "x86" : "x64");
     if (wanted("strings"))
         BenchStrings();
+    if (wanted("matrix"))
+        BenchMatrix();
     return 0;
 }

@@ -39,3 +39,4 @@ double TimePerRun(F f, double minSeconds = 0.2)
 }
 
 void BenchStrings();
+void BenchMatrix();

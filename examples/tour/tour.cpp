@@ -10,5 +10,6 @@ int main()
     std::printf("TarnKit %s tour\n", TARNKIT_VERSION_STRING);
     TourStrings();
     TourTime();
+    TourNumerics();
     return 0;
 }

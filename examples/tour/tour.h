@@ -13,3 +13,4 @@ inline std::string U8(const tarn_kit::ustring& s)
 
 void TourStrings();
 void TourTime();
+void TourNumerics();

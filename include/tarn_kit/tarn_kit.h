@@ -5,5 +5,7 @@
 #include "version.h"
 
 #include "exceptions.h"
+#include "matrix.h"
 #include "system_time.h"
 #include "ustring.h"
+#include "variant.h"
