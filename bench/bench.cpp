@@ -14,5 +14,7 @@ int main(int argc, char** argv)
         BenchStrings();
     if (wanted("files"))
         BenchFiles();
+    if (wanted("matrix"))
+        BenchMatrix();
     return 0;
 }

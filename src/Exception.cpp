@@ -11,8 +11,7 @@ namespace tarn_kit {
 
 CStdException::CStdException(unsigned int nLine, const wchar_t* szFile, const wchar_t* szFunction)
     : m_nLine(nLine), m_strFileName(szFile), m_strFunction(szFunction)
-{
-}
+{}
 
 CStdException::~CStdException() = default;
 
@@ -68,8 +67,7 @@ void CStdException::CExInfo::Clear()
 CWinException::CWinException(unsigned int nLine, const wchar_t* szFile, const wchar_t* szFunction,
                              DWORD dwErrorCode)
     : CStdException(nLine, szFile, szFunction), m_dwErrorCode(dwErrorCode)
-{
-}
+{}
 
 CWinException::~CWinException() = default;
 

@@ -6,8 +6,8 @@
 namespace tarn_kit {
 
 CLocale::CLocale(unsigned long lcid)
-    : m_szDecimalPoint(), m_szThousandsSep(), m_szNegativeSign(), m_nNegNumber(0),
-      m_nGrouping(0), m_nDigits(0), m_nLeadingZeros(0)
+    : m_szDecimalPoint(), m_szThousandsSep(), m_szNegativeSign(), m_nNegNumber(0), m_nGrouping(0),
+      m_nDigits(0), m_nLeadingZeros(0)
 {
     // A failed call may leave part of a text behind; the setting is then empty.
     if (!::GetLocaleInfoW(lcid, LOCALE_SDECIMAL, m_szDecimalPoint, 256))

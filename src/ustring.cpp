@@ -163,8 +163,7 @@ ustring::ustring(const wchar_t* s)
 
 ustring::ustring(const std::string& s, unsigned int codePage, unsigned long flags)
     : base_type(MultiByteToWideChar(s, codePage, flags))
-{
-}
+{}
 
 ustring& ustring::operator=(const ustring& s)
 {

@@ -91,8 +91,8 @@ ustring ustring::fcvt(double v, int digits)
             decimalPosition = 0;
         }
     }
-    size_type point = size_type(decimalPosition) < text.size() ? size_type(decimalPosition)
-                                                               : text.size();
+    size_type point =
+        size_type(decimalPosition) < text.size() ? size_type(decimalPosition) : text.size();
     ustring result(text.data(), point);
     ustring fraction(text.data() + point, text.size() - point);
 
@@ -165,8 +165,8 @@ ustring ustring::MultiByteToWideChar(const std::string& s, unsigned int codePage
     return MultiByteToWideChar(s.data(), s.size(), codePage, flags);
 }
 
-std::string ustring::WideCharToMultiByte(const wchar_t* s, size_type length,
-                                         unsigned int codePage, unsigned long flags)
+std::string ustring::WideCharToMultiByte(const wchar_t* s, size_type length, unsigned int codePage,
+                                         unsigned long flags)
 {
     if (!s || (length != npos && length > size_type(INT_MAX)))
         return std::string();

@@ -10,5 +10,7 @@ int main()
     std::printf("TarnKit %s tour\n", TARNKIT_VERSION_STRING);
     TourStrings();
     TourFiles();
+    TourTime();
+    TourNumerics();
     return 0;
 }

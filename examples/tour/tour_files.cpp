@@ -14,14 +14,14 @@ void Show(const char* label, ustring text)
 {
     text.trim_right(L'\n');
     text.trim_right(L'\r');
-    std::printf("  %-9s %s\n", label, ustring::WideCharToMultiByte(text, CP_UTF8, 0).c_str());
+    std::printf("  %-9s %s\n", label, U8(text).c_str());
 }
 
 } // namespace
 
 void TourFiles()
 {
-    std::printf("\nFiles and paths\n");
+    std::printf("\n== Files and paths\n\n");
 
     ustring drive, dir, name, ext, joined;
     CFile::SplitPath(L"C:/Measurements/2026.run/sweep.csv", drive, dir, name, ext);
@@ -42,8 +42,7 @@ void TourFiles()
                    FILE_ATTRIBUTE_NORMAL, nullptr);
     } catch (const CStdException& e) {
         CStdException::CExInfo info(e);
-        std::printf("  Opening %s failed; the report would show:\n",
-                    ustring::WideCharToMultiByte(missing, CP_UTF8, 0).c_str());
+        std::printf("  Opening %s failed; the report would show:\n", U8(missing).c_str());
         Show("caption", CStdException::GetAppName());
         Show("message", info.GetErrorMessageUI());
         Show("source", info.GetSource());

@@ -6,5 +6,8 @@
 
 #include "exceptions.h"
 #include "file.h"
+#include "matrix.h"
 #include "objects.h"
+#include "system_time.h"
 #include "ustring.h"
+#include "variant.h"

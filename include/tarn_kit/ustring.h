@@ -75,10 +75,10 @@ public:
     ustring(base_type&& s) noexcept : base_type(std::move(s)) {}
     template <class InputIt, class = typename std::iterator_traits<InputIt>::iterator_category>
     ustring(InputIt first, InputIt last) : base_type(first, last)
-    {
-    }
+    {}
     /// 8-bit text converted with MultiByteToWideChar.
-    explicit ustring(const std::string& s, unsigned int codePage = CP_UTF8, unsigned long flags = 0);
+    explicit ustring(const std::string& s, unsigned int codePage = CP_UTF8,
+                     unsigned long flags = 0);
     ~ustring() = default;
 
     operator const wchar_t*() const noexcept { return c_str(); }
@@ -150,7 +150,8 @@ public:
     /// Percent-escapes ("%2F") every character listed in forbidden.
     void replaceForbiddenSymbols(const wchar_t* forbidden);
     /// Text between two markers; a null marker means there is none.
-    ustring substr(const wchar_t* szBegin, const wchar_t* szEnd, bool bWithBegin, bool bNeedEnd) const;
+    ustring substr(const wchar_t* szBegin, const wchar_t* szEnd, bool bWithBegin,
+                   bool bNeedEnd) const;
     /// Only digits and thousands separators of m_Locale.
     bool isnumber() const;
 
@@ -163,8 +164,8 @@ public:
                       bool bTrailingEmpty);
     static void split(const wchar_t* s, const wchar_t* separator, std::list<ustring>& out,
                       bool bTrailingEmpty);
-    static void split(const wchar_t* s, const wchar_t* separator,
-                      std::set<ustring, LessStrW>& out, bool bTrailingEmpty);
+    static void split(const wchar_t* s, const wchar_t* separator, std::set<ustring, LessStrW>& out,
+                      bool bTrailingEmpty);
     static void split(const wchar_t* s, wchar_t separator, std::vector<ustring>& out,
                       bool bTrailingEmpty);
     static void split(const wchar_t* s, wchar_t separator, std::list<ustring>& out,

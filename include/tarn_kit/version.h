@@ -8,6 +8,6 @@
 
 #define TARNKIT_STRINGIFY_(x) #x
 #define TARNKIT_STRINGIFY(x) TARNKIT_STRINGIFY_(x)
-#define TARNKIT_VERSION_STRING                                                     \
-    TARNKIT_STRINGIFY(TARNKIT_VERSION_MAJOR)                                       \
+#define TARNKIT_VERSION_STRING                                                                     \
+    TARNKIT_STRINGIFY(TARNKIT_VERSION_MAJOR)                                                       \
     "." TARNKIT_STRINGIFY(TARNKIT_VERSION_MINOR) "." TARNKIT_STRINGIFY(TARNKIT_VERSION_PATCH)
