@@ -7,7 +7,6 @@
 #include <tarn_kit/file.h>
 #include <tarn_kit/objects.h>
 
-#include <functional>
 #include <thread>
 
 using namespace tarn_kit;
@@ -15,212 +14,90 @@ using namespace tarn_kit;
 namespace {
 
 const wchar_t* const kObject = L".\\Object";
+// Object names of this run only.
+const ustring kName = L"tarnkit-test-" + std::to_wstring(::GetCurrentProcessId());
+// Winsock events need Winsock started; it stays started for the whole program.
+WSADATA g_wsaData;
+[[maybe_unused]] const int kWinsockStarted = ::WSAStartup(MAKEWORD(2, 2), &g_wsaData);
 
-// True while h names an open kernel object of this process.
-bool IsOpenHandle(HANDLE h)
+// A zero wait: it consumes the signal of an auto-reset event.
+const auto IsSignalled = [](HANDLE h) { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; };
+
+// Whether another thread can lock obj now (it lets go at once); arg means "do not wait".
+template <class T, class Arg>
+bool OthersCanLock(T&& obj, Arg arg)
 {
-    DWORD flags = 0;
-    return ::GetHandleInformation(h, &flags) != FALSE;
+    bool locked = false;
+    std::thread([&] {
+        if ((locked = obj.Lock(arg)))
+            obj.Unlock();
+    }).join();
+    return locked;
 }
-
-// The state of an event, read without changing a manual-reset one: a zero wait
-// consumes the signal of an auto-reset event, so callers note which they test.
-bool IsSignalled(HANDLE h)
-{
-    return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
-}
-
-// A unique object name per test, so runs never meet each other's objects.
-ustring UniqueName(const wchar_t* what)
-{
-    ustring name;
-    name.sprintf(L"tarnkit-test-%s-%lu-%lu", what, ::GetCurrentProcessId(), ::GetTickCount());
-    return name;
-}
-
-// Runs f on a thread of its own and waits for it to end.
-void OnOtherThread(const std::function<void()>& f)
-{
-    std::thread t(f);
-    t.join();
-}
-
-// Winsock started for the tests of its events.
-class WinsockTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        WSADATA data;
-        ASSERT_EQ(0, ::WSAStartup(MAKEWORD(2, 2), &data));
-    }
-    void TearDown() override { ::WSACleanup(); }
-};
 
 } // namespace
 
-// CHandle
-
-TEST(CHandleTest, AttachDetachAndCloseTwice)
+TEST(CHandleTest, AttachDetachAndClose)
 {
+    auto isOpen = [](HANDLE h) { return ::WaitForSingleObject(h, 0) != WAIT_FAILED; };
     HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(nullptr, raw);
-
-    CHandle h;
-    EXPECT_FALSE(h.IsCreated());
-    EXPECT_EQ(nullptr, static_cast<void*>(h));
-    EXPECT_TRUE(h.Attach(raw));
-    EXPECT_TRUE(h.IsCreated());
-    EXPECT_EQ(raw, static_cast<void*>(h));
-
-    // A second Attach changes nothing and closes nothing.
     HANDLE other = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_FALSE(h.Attach(other));
-    EXPECT_EQ(raw, static_cast<void*>(h));
-    EXPECT_TRUE(IsOpenHandle(raw));
-    EXPECT_TRUE(::CloseHandle(other));
-
+    CHandle h;
+    EXPECT_TRUE(h.Attach(raw));
+    EXPECT_FALSE(h.Attach(other)); // changes nothing, closes nothing
     EXPECT_EQ(raw, h.Detach());
-    EXPECT_FALSE(h.IsCreated());
     EXPECT_EQ(nullptr, h.Detach());
-    EXPECT_TRUE(IsOpenHandle(raw)); // Detach closes nothing
-
+    EXPECT_TRUE(isOpen(raw) && isOpen(other));
     EXPECT_TRUE(h.Attach(raw));
     h.Close();
-    EXPECT_FALSE(h.IsCreated());
-    EXPECT_FALSE(IsOpenHandle(raw));
     h.Close(); // nothing owned: nothing happens
     EXPECT_FALSE(h.IsCreated());
+    EXPECT_FALSE(isOpen(raw));
+    EXPECT_TRUE(::CloseHandle(other));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CFile().Detach()); // the null value of files
 }
 
-TEST(CHandleTest, EmptyObjectsDetachTheirNullValue)
+TEST(CEventTest, KindsStatesAndOverlappedRecords)
 {
-    CFile file;
-    EXPECT_EQ(INVALID_HANDLE_VALUE, file.Detach());
-    EXPECT_FALSE(file.IsCreated());
-    CEvent event;
-    event.Close();
-    EXPECT_EQ(nullptr, event.Detach());
+    CEvent autoReset, manual(nullptr, TRUE, FALSE, kName), opened(EVENT_ALL_ACCESS, FALSE, kName);
+    COverlapped ov, ov2(nullptr, TRUE);
+    CWSAEvent wsa;
+    CWSAOverlapped wsaOv;
+    // A zero wait after a set tells the kinds apart: it resets an auto-reset event.
+    auto check = [](HANDLE h, bool manual, auto signal) {
+        EXPECT_FALSE(IsSignalled(h));
+        signal(true);
+        EXPECT_TRUE(IsSignalled(h));
+        EXPECT_EQ(manual, IsSignalled(h));
+        signal(true);
+        signal(false);
+        EXPECT_FALSE(IsSignalled(h));
+    };
+    check(autoReset, false, [&](bool on) { on ? autoReset.Set() : autoReset.Reset(); });
+    check(manual, true, [&](bool on) { on ? opened.Set() : opened.Reset(); }); // one named event
+    check(ov.hEvent, false, [&](bool on) { on ? ov.SetEvent() : ov.ResetEvent(); });
+    check(ov2.hEvent, true, [&](bool on) { on ? ov2.SetEvent() : ov2.ResetEvent(); });
+    check(wsa, true, [&](bool on) { on ? wsa.Set() : wsa.Reset(); });
+    check(wsaOv.hEvent, true, [&](bool on) { on ? wsaOv.SetEvent() : wsaOv.ResetEvent(); });
+    EXPECT_TRUE(IsSignalled(CEvent(nullptr, FALSE, TRUE)));
+    for (OVERLAPPED* p : {static_cast<OVERLAPPED*>(&ov), static_cast<OVERLAPPED*>(&wsaOv)})
+        EXPECT_EQ(0u, p->Internal | p->InternalHigh | p->Offset | p->OffsetHigh);
 }
-
-TEST(CHandleTest, DestructorClosesTheHandle)
-{
-    HANDLE raw = nullptr;
-    {
-        CEvent event;
-        raw = event;
-        EXPECT_TRUE(IsOpenHandle(raw));
-    }
-    EXPECT_FALSE(IsOpenHandle(raw));
-}
-
-TEST(CHandleTest, DestructorDropsACloseFailure)
-{
-    // A foreign handle closed behind the wrapper's back: the destructor's CloseHandle
-    // fails, and the failure must not leave the destructor.
-    HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    {
-        CHandle h;
-        ASSERT_TRUE(h.Attach(raw));
-        ASSERT_TRUE(::CloseHandle(raw));
-    }
-    SUCCEED();
-}
-
-TEST(CHandleTest, CloseFailureForgetsTheHandleThenThrows)
-{
-    CEvent event;
-    HANDLE raw = event;
-    ASSERT_TRUE(::CloseHandle(raw));
-    EXPECT_WIN_EXCEPTION(event.Close(), kObject, L"CloseHandle", ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(event.IsCreated());
-    EXPECT_EQ(nullptr, static_cast<void*>(event));
-    event.Close();
-}
-
-// CEvent
-
-TEST(CEventTest, DefaultIsAutoResetAndNotSignalled)
-{
-    CEvent event;
-    ASSERT_TRUE(event.IsCreated());
-    EXPECT_FALSE(IsSignalled(event));
-    event.Set();
-    EXPECT_TRUE(IsSignalled(event));
-    EXPECT_FALSE(IsSignalled(event)); // the wait reset it
-}
-
-TEST(CEventTest, ManualResetStaysSignalledUntilReset)
-{
-    CEvent event(nullptr, TRUE, TRUE);
-    EXPECT_TRUE(IsSignalled(event));
-    EXPECT_TRUE(IsSignalled(event));
-    event.Reset();
-    EXPECT_FALSE(IsSignalled(event));
-}
-
-TEST(CEventTest, OpenFindsTheNamedEvent)
-{
-    ustring name = UniqueName(L"event");
-    CEvent created(nullptr, TRUE, FALSE, name);
-    CEvent opened(EVENT_ALL_ACCESS, FALSE, name);
-    EXPECT_NE(static_cast<void*>(created), static_cast<void*>(opened));
-    opened.Set();
-    EXPECT_TRUE(IsSignalled(created));
-    created.Reset();
-    EXPECT_FALSE(IsSignalled(opened));
-}
-
-TEST(CEventTest, FailuresNameTheCall)
-{
-    EXPECT_WIN_EXCEPTION(CEvent(EVENT_ALL_ACCESS, FALSE, UniqueName(L"missing")), kObject,
-                         L"OpenEventW", ERROR_FILE_NOT_FOUND);
-
-    // A name taken by an object of another type.
-    ustring name = UniqueName(L"taken");
-    CMutex mutex(nullptr, FALSE, name);
-    EXPECT_WIN_EXCEPTION(CEvent(nullptr, FALSE, FALSE, name), kObject, L"CreateEventW",
-                         ERROR_INVALID_HANDLE);
-
-    CEvent event;
-    ASSERT_TRUE(::CloseHandle(event));
-    EXPECT_WIN_EXCEPTION(event.Set(), kObject, L"SetEvent", ERROR_INVALID_HANDLE);
-    EXPECT_WIN_EXCEPTION(event.Reset(), kObject, L"ResetEvent", ERROR_INVALID_HANDLE);
-    EXPECT_TRUE(event.IsCreated()); // only Close forgets the handle
-    event.Detach();
-}
-
-// CCriticalSection
 
 TEST(CCriticalSectionTest, TryLockFailsOnlyForOtherThreads)
 {
     CCriticalSection cs;
-    EXPECT_FALSE(cs.IsCreated());
-    cs.Close(); // owns no handle: nothing to do
-    EXPECT_EQ(nullptr, cs.Detach());
-
-    EXPECT_TRUE(cs.Lock(true));
-    EXPECT_TRUE(cs.Lock(false)); // re-entry by the owner
-    bool bOther = true;
-    OnOtherThread([&] { bOther = cs.Lock(false); });
-    EXPECT_FALSE(bOther);
-
-    cs.Unlock();
-    OnOtherThread([&] { bOther = cs.Lock(false); });
-    EXPECT_FALSE(bOther); // still held once
-
-    cs.Unlock();
-    OnOtherThread([&] {
-        bOther = cs.Lock(false);
-        if (bOther)
-            cs.Unlock();
-    });
-    EXPECT_TRUE(bOther);
+    {
+        CLocker<CCriticalSection> lock(cs);
+        EXPECT_TRUE(cs.Lock(false)); // re-entry by the owner
+        EXPECT_FALSE(OthersCanLock(cs, false));
+        cs.Unlock();
+        EXPECT_FALSE(OthersCanLock(cs, false)); // still held, by the locker
+    }
+    EXPECT_TRUE(OthersCanLock(cs, false));
 }
 
-// CMutex
-
-TEST(CMutexTest, HeldByAnotherThreadTimesOut)
+TEST(CMutexTest, HeldByAnotherThreadThenAbandoned)
 {
     CMutex mutex;
     CEvent held, release;
@@ -228,243 +105,71 @@ TEST(CMutexTest, HeldByAnotherThreadTimesOut)
         EXPECT_TRUE(mutex.Lock(INFINITE));
         held.Set();
         ::WaitForSingleObject(release, INFINITE);
-        mutex.Unlock();
-    });
+    }); // ends without Unlock
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held, INFINITE));
     EXPECT_FALSE(mutex.Lock(0));
     release.Set();
     owner.join();
-
-    EXPECT_TRUE(mutex.Lock(0));
-    EXPECT_TRUE(mutex.Lock(0)); // re-entry by the owner
+    EXPECT_TRUE(mutex.Lock(0)); // abandoned counts as acquired
     mutex.Unlock();
-    mutex.Unlock();
-}
-
-TEST(CMutexTest, AbandonedMutexCountsAsAcquired)
-{
-    CMutex mutex;
-    OnOtherThread([&] { EXPECT_TRUE(mutex.Lock(INFINITE)); }); // ends without Unlock
-    EXPECT_TRUE(mutex.Lock(0));
-    mutex.Unlock();
-}
-
-TEST(CMutexTest, InitialOwnerAndNamedMutexShareOneObject)
-{
-    ustring name = UniqueName(L"mutex");
-    CMutex first(nullptr, TRUE, name);
-    CMutex second(nullptr, FALSE, name); // opens the existing one
-    bool bOther = true;
-    OnOtherThread([&] { bOther = second.Lock(0); });
-    EXPECT_FALSE(bOther);
-    first.Unlock();
-    OnOtherThread([&] {
-        bOther = second.Lock(0);
-        if (bOther)
-            second.Unlock();
-    });
-    EXPECT_TRUE(bOther);
-}
-
-TEST(CMutexTest, FailuresNameTheCall)
-{
-    CMutex mutex;
-    EXPECT_WIN_EXCEPTION(mutex.Unlock(), kObject, L"ReleaseMutex", ERROR_NOT_OWNER);
-
-    ustring name = UniqueName(L"taken");
-    CEvent event(nullptr, FALSE, FALSE, name);
-    EXPECT_WIN_EXCEPTION(CMutex(nullptr, FALSE, name), kObject, L"CreateMutexW",
-                         ERROR_INVALID_HANDLE);
-
-    ASSERT_TRUE(::CloseHandle(mutex));
-    EXPECT_WIN_EXCEPTION((void)mutex.Lock(0), kObject, L"WaitForSingleObject",
-                         ERROR_INVALID_HANDLE);
-    mutex.Detach();
-}
-
-// CLocker
-
-TEST(CLockerTest, HoldsTheMutexForItsScope)
-{
-    CMutex mutex;
-    bool bOther = true;
     {
         CLocker<CMutex> lock(mutex);
-        OnOtherThread([&] { bOther = mutex.Lock(0); });
-        EXPECT_FALSE(bOther);
+        EXPECT_FALSE(OthersCanLock(mutex, 0));
     }
-    OnOtherThread([&] {
-        bOther = mutex.Lock(0);
-        if (bOther)
-            mutex.Unlock();
-    });
-    EXPECT_TRUE(bOther);
+    EXPECT_TRUE(OthersCanLock(mutex, 0));
+    EXPECT_FALSE(OthersCanLock(CMutex(nullptr, TRUE), 0)); // created owned
 }
 
-TEST(CLockerTest, HoldsTheCriticalSectionForItsScope)
+// Real failures: names taken by another type, and raw handles closed behind the wrappers' backs.
+TEST(CHandleTest, FailuresNameTheCallAndTheCode)
 {
-    CCriticalSection cs;
-    bool bOther = true;
-    {
-        CLocker<CCriticalSection> lock(cs);
-        OnOtherThread([&] { bOther = cs.Lock(false); });
-        EXPECT_FALSE(bOther);
-    }
-    OnOtherThread([&] {
-        bOther = cs.Lock(false);
-        if (bOther)
-            cs.Unlock();
-    });
-    EXPECT_TRUE(bOther);
-}
-
-TEST(CLockerTest, DestructorDropsAnUnlockFailure)
-{
-    CMutex mutex;
-    {
-        CLocker<CMutex> lock(mutex);
-        mutex.Unlock(); // the locker's own unlock now fails with ERROR_NOT_OWNER
-    }
-    SUCCEED();
-}
-
-// COverlapped
-
-TEST(COverlappedTest, DefaultHasAnAutoResetEventAndZeroOffsets)
-{
-    COverlapped ov;
-    OVERLAPPED* p = &ov;
-    EXPECT_EQ(0u, p->Internal);
-    EXPECT_EQ(0u, p->InternalHigh);
-    EXPECT_EQ(0u, p->Offset);
-    EXPECT_EQ(0u, p->OffsetHigh);
-    ASSERT_NE(nullptr, p->hEvent);
-    EXPECT_TRUE(IsOpenHandle(p->hEvent));
-    EXPECT_FALSE(IsSignalled(p->hEvent));
-    ov.SetEvent();
-    EXPECT_TRUE(IsSignalled(p->hEvent));
-    EXPECT_FALSE(IsSignalled(p->hEvent));
-}
-
-TEST(COverlappedTest, ManualResetAndDestruction)
-{
-    HANDLE raw = nullptr;
-    {
-        COverlapped ov(nullptr, TRUE, TRUE);
-        raw = ov.hEvent;
-        EXPECT_TRUE(IsSignalled(raw));
-        EXPECT_TRUE(IsSignalled(raw));
-        ov.ResetEvent();
-        EXPECT_FALSE(IsSignalled(raw));
-    }
-    EXPECT_FALSE(IsOpenHandle(raw));
-}
-
-// CWSAEvent and CWSAOverlapped
-
-TEST_F(WinsockTest, WSAEventIsManualResetAndNotSignalled)
-{
-    CWSAEvent event;
-    ASSERT_TRUE(event.IsCreated());
-    EXPECT_FALSE(IsSignalled(event));
-    event.Set();
-    EXPECT_TRUE(IsSignalled(event));
-    EXPECT_TRUE(IsSignalled(event));
-    event.Reset();
-    EXPECT_FALSE(IsSignalled(event));
-    HANDLE raw = event;
-    event.Close();
-    EXPECT_FALSE(event.IsCreated());
-    EXPECT_FALSE(IsOpenHandle(raw));
-    event.Close();
-}
-
-TEST_F(WinsockTest, WSAEventCloseFailureKeepsTheHandle)
-{
-    CWSAEvent event;
-    HANDLE raw = event;
-    ASSERT_TRUE(::CloseHandle(raw));
-    // The platform's own code for this state, from the raw call.
-    HANDLE probe = ::WSACreateEvent();
-    ASSERT_TRUE(::CloseHandle(probe));
-    ASSERT_FALSE(::WSACloseEvent(probe));
-    const int expected = ::WSAGetLastError();
-
-    EXPECT_WIN_EXCEPTION(event.Close(), kObject, L"WSACloseEvent", expected);
-    EXPECT_TRUE(event.IsCreated());
-    EXPECT_EQ(raw, static_cast<void*>(event));
+    const ustring mutexName = kName + L"-mutex";
+    CEvent event, taken(nullptr, FALSE, FALSE, kName);
+    CMutex mutex, takenMutex(nullptr, FALSE, mutexName);
+    CWSAEvent wsa;
+    auto* ov = new COverlapped;
+    // Not the owner; while this unwinds, the locker's own unlock fails and must stay inside.
+    auto unlockTwice = [] {
+        CMutex m;
+        CLocker<CMutex> lock(m);
+        m.Unlock();
+        m.Unlock();
+    };
+    EXPECT_WIN_EXCEPTION(unlockTwice(), kObject, L"ReleaseMutex", ERROR_NOT_OWNER);
+    // Codes by number where the name would not fit: 2 not found, 6 invalid handle.
+    EXPECT_WIN_EXCEPTION(CEvent(EVENT_ALL_ACCESS, 0, L"tk-none"), kObject, L"OpenEventW", 2);
+    EXPECT_WIN_EXCEPTION(CEvent(nullptr, 0, 0, mutexName), kObject, L"CreateEventW", 6);
+    EXPECT_WIN_EXCEPTION(CMutex(nullptr, FALSE, kName), kObject, L"CreateMutexW", 6);
+    for (HANDLE h : {HANDLE(event), HANDLE(mutex), HANDLE(wsa), ov->hEvent})
+        ASSERT_TRUE(::CloseHandle(h));
     EXPECT_WIN_EXCEPTION(event.Set(), kObject, L"SetEvent", ERROR_INVALID_HANDLE);
     EXPECT_WIN_EXCEPTION(event.Reset(), kObject, L"ResetEvent", ERROR_INVALID_HANDLE);
-    event.Detach();
+    EXPECT_WIN_EXCEPTION((void)mutex.Lock(0), kObject, L"WaitForSingleObject", 6);
+    EXPECT_WIN_EXCEPTION(wsa.Set(), kObject, L"SetEvent", ERROR_INVALID_HANDLE);
+    EXPECT_WIN_EXCEPTION(wsa.Reset(), kObject, L"ResetEvent", ERROR_INVALID_HANDLE);
+    EXPECT_WIN_EXCEPTION(ov->SetEvent(), kObject, L"SetEvent", ERROR_INVALID_HANDLE);
+    EXPECT_WIN_EXCEPTION(ov->ResetEvent(), kObject, L"ResetEvent", ERROR_INVALID_HANDLE);
+    EXPECT_WIN_EXCEPTION(wsa.Close(), kObject, L"WSACloseEvent", WSA_INVALID_HANDLE);
+    EXPECT_WIN_EXCEPTION(event.Close(), kObject, L"CloseHandle", ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(mutex.IsCreated() && wsa.IsCreated()); // a failed WSACloseEvent keeps the handle
+    EXPECT_EQ(nullptr, static_cast<void*>(event));     // a failed CloseHandle forgets it first
+    mutex.Detach();
+    wsa.Detach();
+    delete ov; // its event's CloseHandle fails inside a destructor: dropped
 }
 
-TEST_F(WinsockTest, WSAEventDestructorClosesWithCloseHandle)
+TEST(CHandleTest, CreateCloseCyclesLeakNoHandle)
 {
-    HANDLE raw = nullptr;
-    {
-        CWSAEvent event;
-        raw = event;
-    }
-    EXPECT_FALSE(IsOpenHandle(raw));
-}
-
-TEST_F(WinsockTest, WSAOverlappedHasAManualResetEventAndZeroOffsets)
-{
-    HANDLE raw = nullptr;
-    {
-        CWSAOverlapped ov;
-        OVERLAPPED* p = &ov;
-        EXPECT_EQ(0u, p->Internal);
-        EXPECT_EQ(0u, p->InternalHigh);
-        EXPECT_EQ(0u, p->Offset);
-        EXPECT_EQ(0u, p->OffsetHigh);
-        raw = p->hEvent;
-        ASSERT_NE(nullptr, raw);
-        EXPECT_FALSE(IsSignalled(raw));
-        ov.SetEvent();
-        EXPECT_TRUE(IsSignalled(raw));
-        EXPECT_TRUE(IsSignalled(raw));
-        ov.ResetEvent();
-        EXPECT_FALSE(IsSignalled(raw));
-    }
-    EXPECT_FALSE(IsOpenHandle(raw));
-}
-
-// Leaks: a handle made after many create/close cycles takes the slot of one made
-// (and closed) before them. A leaked handle per cycle would move it on.
-TEST_F(WinsockTest, CreateCloseCyclesLeakNoHandle)
-{
-    const ustring name = UniqueName(L"cycle");
-    auto cycle = [&](int i) {
-        CEvent event(nullptr, TRUE, FALSE, name);
-        CEvent opened(EVENT_MODIFY_STATE, FALSE, name);
-        opened.Set();
+    tarn_kit_test::ExpectNoHandleLeak([](int) {
+        CEvent event(nullptr, TRUE, FALSE, kName), opened(EVENT_MODIFY_STATE, FALSE, kName);
         CMutex mutex;
-        {
-            CLocker<CMutex> lock(mutex);
-        }
+        CLocker<CMutex> lock(mutex);
         COverlapped ov;
         CWSAOverlapped wsaOv;
-        CWSAEvent wsaEvent;
-        if (i % 2)
-            wsaEvent.Close();
+        CWSAEvent wsaEvent, closed;
+        closed.Close();
         CHandle attached;
         EXPECT_TRUE(attached.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr)));
-        try {
-            CEvent missing(EVENT_ALL_ACCESS, FALSE, L"tarnkit-test-no-such-event");
-        } catch (const CWinException&) {
-        }
-    };
-    // One cycle first, so what the runtime sets up once (on the first throw) is not counted.
-    cycle(0);
-    HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ASSERT_NE(nullptr, before);
-    ASSERT_TRUE(::CloseHandle(before));
-
-    for (int i = 0; i < 1000; ++i)
-        cycle(i);
-
-    HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    EXPECT_EQ(before, after);
-    ::CloseHandle(after);
+        EXPECT_THROW(CEvent(EVENT_ALL_ACCESS, FALSE, L"tk-none"), CWinException);
+    });
 }

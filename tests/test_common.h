@@ -1,5 +1,6 @@
 // Shared helpers of the test programs: printing ustring, asserting a
-// CWinException, and a fixture that gives each test its own folder.
+// CWinException, the platform's own code and text for a failure, the handle-leak
+// judge, and a fixture that gives each test its own folder.
 #pragma once
 
 #include <tarn_kit/exceptions.h>
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -46,6 +48,42 @@ inline const bool kExceptionsWarmedUp = [] {
             EXPECT_EQ(static_cast<DWORD>(code), e_.GetErrorCode()) << #stmt;                       \
         }                                                                                          \
     } while (0)
+
+// The system's own text for a code, as FormatMessageW gives it.
+inline ::tarn_kit::ustring SystemText(DWORD code)
+{
+    wchar_t* buffer = nullptr;
+    DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    ::tarn_kit::ustring text(buffer, n);
+    ::LocalFree(buffer);
+    return text;
+}
+
+// The error code a raw call leaves behind, for tests that expect the platform's own code
+// (which Wine and Windows sometimes differ on).
+inline DWORD RawError(const std::function<BOOL()>& call)
+{
+    ::SetLastError(NO_ERROR);
+    EXPECT_FALSE(call()) << "the raw call was expected to fail";
+    return ::GetLastError();
+}
+
+// Slot reuse as the leak judge: cycle runs once first (what the runtime sets up on first
+// use is not counted), then 1000 times; a handle made afterwards must take the slot of one
+// made and closed before, which a single handle leaked per cycle would have taken.
+inline void ExpectNoHandleLeak(const std::function<void(int)>& cycle)
+{
+    cycle(0);
+    HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_TRUE(before && ::CloseHandle(before));
+    for (int i = 0; i < 1000; ++i)
+        cycle(i);
+    HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_EQ(before, after) << "handles leaked";
+    ::CloseHandle(after);
+}
 
 // Removes a folder and everything in it; quiet about what is already gone.
 inline void RemoveTree(const std::wstring& dir)
