@@ -43,7 +43,7 @@ TEST_F(CFileTest, OpenClosesPreviousFileFirstAndLeaksNoHandle)
     EXPECT_EQ(INVALID_HANDLE_VALUE, static_cast<void*>(file));
     Open(other, L"a.txt", GENERIC_READ, 0, OPEN_EXISTING, 0); // not shared: opens only if closed
 
-    tarn_kit_test::ExpectNoHandleLeak([&](int) {
+    tarn_kit_test::ExpectNoHandleLeak([&] {
         CFile kept, reopened;
         Open(kept, L"cycle.txt", GENERIC_READ); // closed by its destructor
         Open(reopened, L"cycle.txt", GENERIC_READ | GENERIC_WRITE);

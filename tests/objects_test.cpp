@@ -160,7 +160,7 @@ TEST(CHandleTest, FailuresNameTheCallAndTheCode)
 
 TEST(CHandleTest, CreateCloseCyclesLeakNoHandle)
 {
-    tarn_kit_test::ExpectNoHandleLeak([](int) {
+    tarn_kit_test::ExpectNoHandleLeak([] {
         CEvent event(nullptr, TRUE, FALSE, kName), opened(EVENT_MODIFY_STATE, FALSE, kName);
         CMutex mutex;
         CLocker<CMutex> lock(mutex);
