@@ -16,5 +16,7 @@ int main(int argc, char** argv)
         BenchFiles();
     if (wanted("matrix"))
         BenchMatrix();
+    if (wanted("log"))
+        BenchLog();
     return 0;
 }

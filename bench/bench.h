@@ -41,3 +41,4 @@ double TimePerRun(F f, double minSeconds = 0.2)
 void BenchStrings();
 void BenchFiles();
 void BenchMatrix();
+void BenchLog();
