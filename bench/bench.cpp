@@ -16,6 +16,8 @@ int main(int argc, char** argv)
         BenchFiles();
     if (wanted("matrix"))
         BenchMatrix();
+    if (wanted("translator"))
+        BenchTranslator();
     if (wanted("log"))
         BenchLog();
     return 0;

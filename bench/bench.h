@@ -41,4 +41,5 @@ double TimePerRun(F f, double minSeconds = 0.2)
 void BenchStrings();
 void BenchFiles();
 void BenchMatrix();
+void BenchTranslator();
 void BenchLog();

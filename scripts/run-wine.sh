@@ -2,14 +2,15 @@
 # Runs one program of an arch's build under Wine with the test prefix of that
 # build tree: run-wine.sh <x86|x64> <program.exe> [arguments...]
 set -eu
+# The wineserver and the desktop must start inside the X display the program
+# uses, or its windows may fail to appear.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s '-screen 0 1280x1024x24' "$0" "$@"
+fi
 arch=$1
 shift
 export WINEPREFIX="$PWD/build/$arch/wineprefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 ./scripts/wine-prefix.sh start
 trap './scripts/wine-prefix.sh stop' EXIT
-if [ -n "${DISPLAY:-}" ]; then
-  wine "$@"
-else
-  xvfb-run -a wine "$@"
-fi
+wine "$@"

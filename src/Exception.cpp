@@ -1,11 +1,90 @@
 // CStdException, its CExInfo snapshot, and CWinException.
 #include <tarn_kit/exceptions.h>
 
+#include <tarn_kit/file.h>
+
 #include "module.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 
 namespace tarn_kit {
+
+namespace {
+
+void StripSpaces(ustring& s)
+{
+    s.trim(L' ');
+}
+
+// The entry for code in "Win32Errors.txt" beside the library: UTF-16 with a
+// byte-order mark, one "code, message" per line. Read anew at each lookup;
+// any failure simply means that there is no entry.
+bool LookUpMessageFile(DWORD code, ustring& message)
+{
+    try {
+        ustring module, drive, dir, name, ext, path;
+        CFile::GetModuleFileNameW(detail::LibraryModule(), module, true);
+        CFile::SplitPath(module, drive, dir, name, ext);
+        CFile::MakePath(path, drive, dir, L"Win32Errors.txt", nullptr);
+        CFile file(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+
+        wchar_t mark = 0;
+        unsigned int read = 0;
+        file.Read(&mark, 2, read, nullptr);
+        if (read != 2 || mark != 0xFEFF)
+            return false;
+
+        // Lines are taken from the front of the pending text through an
+        // offset, so a long file costs one pass.
+        ustring pending;
+        std::size_t start = 0;
+        wchar_t buffer[256];
+        for (;;) {
+            if (!file.Read(buffer, sizeof buffer, read, nullptr) || read == 0)
+                return false;
+            pending.erase(0, start);
+            start = 0;
+            for (std::size_t i = 0; i < read / 2; ++i)
+                if (buffer[i] != L'\r')
+                    pending += buffer[i];
+            for (;;) {
+                start = pending.find_first_not_of(L'\n', start);
+                if (start == ustring::npos) {
+                    start = pending.size();
+                    break;
+                }
+                std::size_t comma = pending.find(L',', start);
+                if (comma == ustring::npos)
+                    break;
+                std::size_t end = pending.find(L'\n', comma + 1);
+                if (end == ustring::npos)
+                    break;
+                ustring number(pending.data() + start, comma - start);
+                ustring text(pending.data() + comma + 1, end - comma - 1);
+                StripSpaces(number);
+                StripSpaces(text);
+                unsigned long value = number.compareNoCase(L"0x", 2) == 0
+                                          ? std::wcstoul(number.c_str() + 2, nullptr, 16)
+                                          : std::wcstoul(number.c_str(), nullptr, 10);
+                if (value == code) {
+                    text.replace(ustring(L"\\r"), ustring(L"\r"));
+                    text.replace(ustring(L"\\n"), ustring(L"\n"));
+                    text.replace(ustring(L"\\\""), ustring(L"\""));
+                    text.trim(L'"');
+                    message = text;
+                    return true;
+                }
+                start = end + 1;
+            }
+        }
+    } catch (const CStdException&) {
+        return false;
+    }
+}
+
+} // namespace
 
 // CStdException
 
@@ -83,7 +162,7 @@ void CWinException::Throw() const
 
 bool CWinException::GetSource(ustring& s) const
 {
-    return s.load(detail::LibraryModule(), 101);
+    return s.xload(detail::LibraryModule(), 101);
 }
 
 bool CWinException::GetErrorMessage(ustring& s) const
@@ -100,6 +179,8 @@ bool CWinException::GetErrorMessage(ustring& s) const
     }
     if (buffer)
         ::LocalFree(buffer);
+    if (LookUpMessageFile(m_dwErrorCode, s))
+        return true;
     s.sprintf(L"Unknown error: %d (0x%X).", static_cast<int>(m_dwErrorCode), m_dwErrorCode);
     return false;
 }

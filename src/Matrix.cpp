@@ -19,10 +19,10 @@ namespace {
 
 constexpr const wchar_t* kModule = L".\\Matrix";
 
-// The one place the matrix texts come from the string table.
+// The matrix texts: the library's string table, through the translator.
 bool LoadText(ustring& s, unsigned int id)
 {
-    return s.load(detail::LibraryModule(), id);
+    return s.xload(detail::LibraryModule(), id);
 }
 
 // rows x cols, or bad_array_new_length when the count does not fit the address space.

@@ -20,9 +20,8 @@ int main()
     check(s.find(L"xyz") == ustring::npos, "ustring::npos is exported");
     check(ustring::m_Locale.Grouping() >= 0, "ustring::m_Locale is exported");
 
-    CLocale us(0x409);
-    CLocale saved = ustring::m_Locale;
-    ustring::m_Locale = us;
+    const CLocale saved = ustring::m_Locale;
+    ustring::m_Locale = CLocale(0x409);
     check(ustring::i64toa(-1234567) == L"-1,234,567", "number formatting");
     ustring::m_Locale = saved;
 
@@ -31,10 +30,47 @@ int main()
     CStdException::SetAppName(nullptr);
 
     try {
-        CWinException(__LINE__, L".\\consumer", L"Demo", ERROR_FILE_NOT_FOUND).Throw();
-        check(false, "exception crosses the DLL boundary");
-    } catch (const CWinException& e) {
-        check(e.GetErrorCode() == ERROR_FILE_NOT_FOUND, "exception crosses the DLL boundary");
+        CFile file(L"C:\\no\\such\\file.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                   nullptr);
+        check(false, "CWinException crosses the DLL boundary");
+    } catch (const CStdException& e) {
+        const CStdException::CExInfo info(e);
+        check(info.GetFunction() == L"CreateFile" && info.GetSource() == L"Win32",
+              "CWinException crosses the DLL boundary");
     }
+
+    CCriticalSection cs;
+    {
+        CLocker<CCriticalSection> lock(cs);
+        check(true, "CLocker<CCriticalSection> is exported");
+    }
+    CEvent event(nullptr, TRUE, TRUE);
+    check(::WaitForSingleObject(event, 0) == WAIT_OBJECT_0, "CEvent");
+
+    CSystemTime t(2024, 2, 29, 12, 0, 0, 0);
+    check(t.Format(1033, L"%Y-%m-%d %A") == L"2024-02-29 Thursday", "CSystemTime::Format");
+
+    matrix a(2, 2, 1.0);
+    a(1, 1) = 3.0;
+    check(determinant(a) == 2.0, "matrix determinant");
+    try {
+        a(3, 1) = 0.0;
+        check(false, "CMatrixException");
+    } catch (const CMatrixException& e) {
+        ustring text;
+        check(e.GetErrorMessage(text) && text == L"Invalid Index", "CMatrixException");
+    }
+
+    CTranslator& translator = CTranslatorInstance::Ref();
+    ustring text(L"not in the table");
+    check(!translator.XlateEx(text) &&
+              &CPhoenixSingleton<CTranslator>::Ref() == &CTranslatorInstance::Ref(),
+          "the translator singleton is exported");
+
+    ustring ui;
+    CCommException(__LINE__, L".\\consumer", L"Query", L"{2,,value out of range}", L"Receiver")
+        .GetErrorMessageUI(ui);
+    check(ui == L"Value out of range", "CCommException");
+    check(tarn_kit::round(-2.5) == -3, "round");
     return failures == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 //   CStdException             - abstract root of every exception the library throws
 //   CStdException::CExInfo    - value snapshot of an exception's six facts
 //   CWinException             - a failed Win32 call and its error code
+//   CCommException            - an error reply of a connected device
 #pragma once
 
 #include "config.h"
@@ -189,13 +190,49 @@ public:
     void Throw() const override;
     /// "Win32" from the library's string table.
     bool GetSource(ustring& s) const override;
-    /// The system's text for the code; false with "Unknown error: ..." when there is none.
+    /// The system's text for the code, else the entry of "Win32Errors.txt" beside the
+    /// library; false with "Unknown error: ..." when neither has one.
     bool GetErrorMessage(ustring& s) const override;
 
     DWORD GetErrorCode() const noexcept { return m_dwErrorCode; }
 
 private:
     DWORD m_dwErrorCode;
+};
+
+// An error that a device (a receiver taking text commands) reports in answer to
+// a command, such as "{2,,wrong command}", with a readable text for the user.
+class TARNKIT_API CCommException : public CStdException
+{
+public:
+    /// One known reply and its text for the user.
+    struct INT2UI
+    {
+        const wchar_t* szInternal;
+        const wchar_t* szUI;
+    };
+
+    CCommException(unsigned int nLine = 0, const wchar_t* szFile = nullptr,
+                   const wchar_t* szFunction = nullptr, const wchar_t* szErrorMessage = nullptr,
+                   const wchar_t* szSource = nullptr);
+    CCommException(const CCommException&) = default;
+    CCommException& operator=(const CCommException&) = default;
+    ~CCommException() override;
+
+    CSmartPtr<CStdException> Clone() const override;
+    void Throw() const override;
+    /// The source given to the constructor, such as "Receiver".
+    bool GetSource(ustring& s) const override;
+    /// The device's reply as it came.
+    bool GetErrorMessage(ustring& s) const override;
+    /// The user text of a known reply ("Value out of range"); other replies unchanged.
+    bool GetErrorMessageUI(ustring& s) const override;
+
+private:
+    ustring m_strErrorMessage;
+    ustring m_strSource;
+
+    static const INT2UI m_aINT2UI[35];
 };
 
 } // namespace tarn_kit

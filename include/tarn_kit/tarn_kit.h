@@ -10,5 +10,6 @@
 #include "matrix.h"
 #include "objects.h"
 #include "system_time.h"
+#include "translator.h"
 #include "ustring.h"
 #include "variant.h"

@@ -147,6 +147,8 @@ public:
     void vsprintf(const wchar_t* fmt, va_list args);
     /// String resource id of module; false (and empty) when missing or empty.
     bool load(HINSTANCE module, unsigned int id);
+    /// load, then through the process's translator: the translation when one is known.
+    bool xload(HINSTANCE module, unsigned int id);
     /// Percent-escapes ("%2F") every character listed in forbidden.
     void replaceForbiddenSymbols(const wchar_t* forbidden);
     /// Text between two markers; a null marker means there is none.
