@@ -18,5 +18,7 @@ int main(int argc, char** argv)
         BenchMatrix();
     if (wanted("translator"))
         BenchTranslator();
+    if (wanted("log"))
+        BenchLog();
     return 0;
 }

@@ -42,3 +42,4 @@ void BenchStrings();
 void BenchFiles();
 void BenchMatrix();
 void BenchTranslator();
+void BenchLog();

@@ -14,9 +14,7 @@ namespace {
 std::wstring LocaleText(LCID lcid, LCTYPE item)
 {
     wchar_t buffer[256] = {};
-    if (!::GetLocaleInfoW(lcid, item, buffer, 256))
-        return std::wstring();
-    return buffer;
+    return ::GetLocaleInfoW(lcid, item, buffer, 256) ? buffer : L"";
 }
 
 int LocaleNumber(LCID lcid, LCTYPE item)
@@ -28,34 +26,11 @@ int LocaleNumber(LCID lcid, LCTYPE item)
 class NumberTest : public ::testing::Test
 {
 protected:
-    NumberTest() : m_saved(ustring::m_Locale) {}
     ~NumberTest() override { ustring::m_Locale = m_saved; }
     void Use(LCID lcid) { ustring::m_Locale = CLocale(lcid); }
 
 private:
-    CLocale m_saved;
-};
-
-// The user's own number settings, changed through the platform as a user would
-// in the control panel, and put back afterwards.
-class UserNumberSettings
-{
-public:
-    UserNumberSettings() = default;
-    ~UserNumberSettings()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            ::SetLocaleInfoW(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
-    }
-    bool Set(LCTYPE item, const wchar_t* value)
-    {
-        m_saved.emplace_back(item, LocaleText(LOCALE_USER_DEFAULT, item));
-        return ::SetLocaleInfoW(LOCALE_USER_DEFAULT, item, value) &&
-               LocaleText(LOCALE_USER_DEFAULT, item) == value;
-    }
-
-private:
-    std::vector<std::pair<LCTYPE, std::wstring>> m_saved;
+    CLocale m_saved = ustring::m_Locale;
 };
 
 // GetNumberFormatW as the judge, with an explicit NUMBERFMT built from the
@@ -64,17 +39,14 @@ std::wstring PlatformNumber(LCID lcid, const std::wstring& value, unsigned int d
 {
     std::wstring decimal = LocaleText(lcid, LOCALE_SDECIMAL);
     std::wstring thousand = LocaleText(lcid, LOCALE_STHOUSAND);
-    NUMBERFMTW fmt = {};
-    fmt.NumDigits = digits;
-    fmt.LeadingZero = LocaleNumber(lcid, LOCALE_ILZERO);
-    fmt.Grouping = LocaleNumber(lcid, LOCALE_SGROUPING);
-    fmt.lpDecimalSep = &decimal[0];
-    fmt.lpThousandSep = &thousand[0];
-    fmt.NegativeOrder = LocaleNumber(lcid, LOCALE_INEGNUMBER);
+    NUMBERFMTW fmt = {digits,
+                      UINT(LocaleNumber(lcid, LOCALE_ILZERO)),
+                      UINT(LocaleNumber(lcid, LOCALE_SGROUPING)),
+                      &decimal[0],
+                      &thousand[0],
+                      UINT(LocaleNumber(lcid, LOCALE_INEGNUMBER))};
     wchar_t out[128] = {};
-    if (!::GetNumberFormatW(lcid, 0, value.c_str(), &fmt, out, 128))
-        return L"<GetNumberFormatW failed>";
-    return out;
+    return ::GetNumberFormatW(lcid, 0, value.c_str(), &fmt, out, 128) ? out : L"<failed>";
 }
 
 std::wstring Decimal(long long mantissa, int scale)
@@ -90,9 +62,9 @@ std::wstring Decimal(long long mantissa, int scale)
 
 } // namespace
 
-TEST(CLocaleTest, ReadsTheSevenSettingsOfTheLocale)
+TEST(CLocaleTest, ReadsTheSettingsOfTheLocale)
 {
-    for (LCID lcid : {0x409u, 0x407u, 0x40Cu, 0x411u, 0x419u, 0x400u, 0x800u}) {
+    for (LCID lcid : {0x409u, 0x407u, 0x40Cu, 0x411u, 0x419u, 0x400u, 0x12345678u}) {
         CLocale locale(lcid);
         EXPECT_EQ(LocaleText(lcid, LOCALE_SDECIMAL), locale.DecimalPoint()) << lcid;
         EXPECT_EQ(LocaleText(lcid, LOCALE_STHOUSAND), locale.ThousandsSep()) << lcid;
@@ -102,58 +74,32 @@ TEST(CLocaleTest, ReadsTheSevenSettingsOfTheLocale)
         EXPECT_EQ(LocaleNumber(lcid, LOCALE_IDIGITS), locale.Digits()) << lcid;
         EXPECT_EQ(LocaleNumber(lcid, LOCALE_ILZERO) != 0, locale.LeadingZeros()) << lcid;
     }
-    CLocale us(0x409);
-    EXPECT_STREQ(L".", us.DecimalPoint());
-    EXPECT_STREQ(L",", us.ThousandsSep());
-    EXPECT_STREQ(L"-", us.NegativeSign());
-    EXPECT_EQ(1, us.NegNumber());
-    EXPECT_EQ(3, us.Grouping());
-    EXPECT_EQ(2, us.Digits());
-    EXPECT_TRUE(us.LeadingZeros());
-    CLocale de(0x407);
-    EXPECT_STREQ(L",", de.DecimalPoint());
-    EXPECT_STREQ(L".", de.ThousandsSep());
-    EXPECT_EQ(3, de.Grouping());
+    CLocale us(0x409), bad(0x12345678);
+    EXPECT_TRUE(std::wstring(L".,-") ==
+                    std::wstring(us.DecimalPoint()) + us.ThousandsSep() + us.NegativeSign() &&
+                us.Grouping() == 3 && us.Digits() == 2 && us.LeadingZeros());
+    EXPECT_TRUE(!*bad.DecimalPoint() && !*bad.ThousandsSep() && !bad.Grouping() &&
+                !bad.LeadingZeros());
 }
 
-TEST(CLocaleTest, InvalidLocaleGivesEmptySettings)
-{
-    CLocale bad(0x12345678);
-    EXPECT_STREQ(L"", bad.DecimalPoint());
-    EXPECT_STREQ(L"", bad.ThousandsSep());
-    EXPECT_STREQ(L"", bad.NegativeSign());
-    EXPECT_EQ(0, bad.NegNumber());
-    EXPECT_EQ(0, bad.Grouping());
-    EXPECT_EQ(0, bad.Digits());
-    EXPECT_FALSE(bad.LeadingZeros());
-}
-
-TEST_F(NumberTest, FormatsIntegersWithGrouping)
+TEST_F(NumberTest, FormatsTheDocumentedExamples)
 {
     Use(0x409);
-    EXPECT_EQ(ustring(L"0"), ustring::ui64toa(0));
-    EXPECT_EQ(ustring(L"1,000"), ustring::ui64toa(1000));
-    EXPECT_EQ(ustring(L"1,234,567"), ustring::ui64toa(1234567));
-    EXPECT_EQ(ustring(L"1,000,005"), ustring::ui64toa(1000005));
-    EXPECT_EQ(ustring(L"18,446,744,073,709,551,615"), ustring::ui64toa(ULLONG_MAX));
-    EXPECT_EQ(ustring(L"-1,234"), ustring::i64toa(-1234));
-    EXPECT_EQ(ustring(L"-9,223,372,036,854,775,808"), ustring::i64toa(LLONG_MIN));
-    EXPECT_EQ(ustring(L"999"), ustring::i64toa(999));
-}
-
-TEST_F(NumberTest, FormatsFixedPoint)
-{
-    Use(0x409);
-    EXPECT_EQ(ustring(L"1,234,567.89"), ustring::fcvt(1234567.891, 2));
-    EXPECT_EQ(ustring(L"0.50"), ustring::fcvt(0.5, 2));
-    EXPECT_EQ(ustring(L"0.05"), ustring::fcvt(0.05, 2));
-    EXPECT_EQ(ustring(L"-1,234.5"), ustring::fcvt(-1234.5, 1));
-    EXPECT_EQ(ustring(L"12"), ustring::fcvt(12.0, 0));
-    EXPECT_EQ(ustring(L"1.50"), ustring::fcvt(1.5, -1));
-    EXPECT_EQ(ustring(L"0.000"), ustring::fcvt(0.0, 3));
-    EXPECT_EQ(ustring(L"100"), ustring::fcvt(99.7, 0));
-    Use(0x407);
-    EXPECT_EQ(ustring(L"1.234.567,89"), ustring::fcvt(1234567.891, 2));
+    const std::pair<ustring, ustring> cases[] = {
+        {L"0", ustring::ui64toa(0)},
+        {L"1,000,005", ustring::ui64toa(1000005)},
+        {L"18,446,744,073,709,551,615", ustring::ui64toa(ULLONG_MAX)},
+        {L"-1,234", ustring::i64toa(-1234)},
+        {L"-9,223,372,036,854,775,808", ustring::i64toa(LLONG_MIN)},
+        {L"1,234,567.89", ustring::fcvt(1234567.891, 2)},
+        {L"0.50", ustring::fcvt(0.5, 2)},
+        {L"0.05", ustring::fcvt(0.05, 2)},
+        {L"-1,234.5", ustring::fcvt(-1234.5, 1)},
+        {L"12", ustring::fcvt(12.0, 0)},
+        {L"1.50", ustring::fcvt(1.5, -1)},
+        {L"100", ustring::fcvt(99.7, 0)}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.first, c.second);
 }
 
 // fcvt and i64toa against GetNumberFormatW for locales with one group size.
@@ -168,16 +114,15 @@ TEST_F(NumberTest, AgreesWithGetNumberFormat)
             long long mantissa = static_cast<long long>(rng() % 2000000000000ull) - 1000000000000;
             if (n % 4 == 0)
                 mantissa /= 1000000;
-            double value = std::stod(Decimal(mantissa, scale));
-            EXPECT_EQ(PlatformNumber(lcid, Decimal(mantissa, scale), digits),
-                      ustring::fcvt(value, int(digits)))
-                << lcid << L" " << Decimal(mantissa, scale) << L" " << digits;
-            long long whole = static_cast<long long>(rng());
+            const std::wstring text = Decimal(mantissa, scale);
+            EXPECT_EQ(PlatformNumber(lcid, text, digits),
+                      ustring::fcvt(std::stod(text), int(digits)))
+                << lcid << L" " << text << L" " << digits;
+            static const long long edges[] = {0, -1, LLONG_MAX, LLONG_MIN, 999, -1000};
+            long long whole = n < 6 ? edges[n] : static_cast<long long>(rng());
             EXPECT_EQ(PlatformNumber(lcid, std::to_wstring(whole), 0), ustring::i64toa(whole))
                 << lcid << L" " << whole;
         }
-        for (long long edge : {0LL, -1LL, LLONG_MAX, LLONG_MIN, 999LL, -1000LL})
-            EXPECT_EQ(PlatformNumber(lcid, std::to_wstring(edge), 0), ustring::i64toa(edge));
     }
 }
 
@@ -199,10 +144,7 @@ TEST_F(NumberTest, ParsesWhatItFormats)
     EXPECT_EQ(-12, ustring::atoi64(L" - 12"));
     EXPECT_EQ(12, ustring::atoi64(L"12abc"));
     EXPECT_EQ(0, ustring::atoi64(nullptr));
-    EXPECT_EQ(LLONG_MIN, ustring::atoi64(L"-9,223,372,036,854,775,808"));
     EXPECT_DOUBLE_EQ(1234.5, ustring::strtod(L"1,234.5"));
-    EXPECT_DOUBLE_EQ(-0.25, ustring::strtod(L" -0.25"));
-    EXPECT_DOUBLE_EQ(0.0, ustring::strtod(nullptr));
     for (int n = 0; n < 500; ++n) {
         double v = double(static_cast<long long>(rng() % 2000000000) - 1000000000) / 100.0;
         EXPECT_DOUBLE_EQ(v, ustring::strtod(ustring::fcvt(v, 2))) << v;
@@ -210,37 +152,41 @@ TEST_F(NumberTest, ParsesWhatItFormats)
     Use(0x407);
     // The decimal point of reading is the C runtime's, not the locale's.
     EXPECT_DOUBLE_EQ(15.0, ustring::strtod(L"1.5"));
-    EXPECT_EQ(1234567, ustring::atoi64(L"1.234.567"));
 }
 
 // Patterns, group sizes and leading zeros that no common locale has, set as a
-// user would set them.
+// user would set them in the control panel, and put back afterwards.
 TEST_F(NumberTest, FollowsTheUsersOwnSettings)
 {
-    UserNumberSettings settings;
-    if (!settings.Set(LOCALE_SGROUPING, L"2;0") || !settings.Set(LOCALE_INEGNUMBER, L"0") ||
-        !settings.Set(LOCALE_ILZERO, L"0") || !settings.Set(LOCALE_STHOUSAND, L",") ||
-        !settings.Set(LOCALE_SDECIMAL, L".") || !settings.Set(LOCALE_SNEGATIVESIGN, L"-"))
-        GTEST_SKIP() << "the platform does not keep user number settings";
-    Use(LOCALE_USER_DEFAULT);
-    EXPECT_EQ(2, ustring::m_Locale.Grouping());
-    EXPECT_EQ(ustring(L"1,05"), ustring::ui64toa(105));
-    EXPECT_EQ(ustring(L"(12,34)"), ustring::i64toa(-1234));
-    EXPECT_EQ(ustring(L".50"), ustring::fcvt(0.5, 2));
-    EXPECT_EQ(ustring(L"(.05)"), ustring::fcvt(-0.05, 2));
-
-    ASSERT_TRUE(settings.Set(LOCALE_SGROUPING, L"0;0"));
-    ASSERT_TRUE(settings.Set(LOCALE_INEGNUMBER, L"4"));
-    Use(LOCALE_USER_DEFAULT);
-    EXPECT_EQ(ustring(L"1234567"), ustring::ui64toa(1234567));
-    EXPECT_EQ(ustring(L"1234 -"), ustring::i64toa(-1234));
-    EXPECT_EQ(ustring(L"1234.5 -"), ustring::fcvt(-1234.5, 1));
-
-    for (const wchar_t* mode : {L"2", L"3"}) {
-        ASSERT_TRUE(settings.Set(LOCALE_INEGNUMBER, mode));
+    std::vector<std::pair<LCTYPE, std::wstring>> saved;
+    auto set = [&](LCTYPE item, const wchar_t* value) {
+        saved.emplace_back(item, LocaleText(LOCALE_USER_DEFAULT, item));
+        return ::SetLocaleInfoW(LOCALE_USER_DEFAULT, item, value) &&
+               LocaleText(LOCALE_USER_DEFAULT, item) == value;
+    };
+    auto restore = [&] {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            ::SetLocaleInfoW(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
+    };
+    if (set(LOCALE_SGROUPING, L"2;0") && set(LOCALE_INEGNUMBER, L"0") && set(LOCALE_ILZERO, L"0") &&
+        set(LOCALE_STHOUSAND, L",") && set(LOCALE_SDECIMAL, L".")) {
         Use(LOCALE_USER_DEFAULT);
-        EXPECT_EQ(ustring(mode[0] == L'2' ? L"- 7" : L"7-"), ustring::i64toa(-7));
+        EXPECT_EQ(ustring(L"1,05"), ustring::ui64toa(105));
+        EXPECT_EQ(ustring(L"(12,34)"), ustring::i64toa(-1234));
+        EXPECT_EQ(ustring(L".50"), ustring::fcvt(0.5, 2));
+        EXPECT_EQ(ustring(L"(.05)"), ustring::fcvt(-0.05, 2));
+        for (const wchar_t* mode : {L"2", L"3", L"4"}) {
+            ASSERT_TRUE(set(LOCALE_INEGNUMBER, mode) && set(LOCALE_SGROUPING, L"0;0"));
+            Use(LOCALE_USER_DEFAULT);
+            const wchar_t* expected = mode[0] == L'2'   ? L"- 1234"
+                                      : mode[0] == L'3' ? L"1234-"
+                                                        : L"1234 -";
+            EXPECT_EQ(ustring(expected), ustring::i64toa(-1234)) << mode;
+        }
     }
+    restore();
+    if (saved.size() < 5)
+        GTEST_SKIP() << "the platform does not keep user number settings";
 }
 
 TEST(CodePageTest, MatchesTheWin32Calls)
@@ -248,41 +194,28 @@ TEST(CodePageTest, MatchesTheWin32Calls)
     const char utf8[] = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";
     ustring wide = ustring::MultiByteToWideChar(utf8, ustring::npos, CP_UTF8, 0);
     EXPECT_EQ(ustring(L"A\u00E9\u20AC\xD83D\xDE00z"), wide);
-    wchar_t raw[32] = {};
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, raw, 32);
-    EXPECT_EQ(ustring(raw, size_t(n - 1)), wide);
     EXPECT_EQ(std::string(utf8), ustring::WideCharToMultiByte(wide, CP_UTF8, 0));
-
+    const wchar_t* text = L"Gr\u00FC\u00DFe \u0416 \u65E5";
     for (UINT cp : {1252u, 1251u, 932u}) {
-        std::string narrow =
-            ustring::WideCharToMultiByte(L"Gr\u00FC\u00DFe \u0416 \u65E5", ustring::npos, cp, 0);
-        char rawNarrow[64] = {};
-        int m = ::WideCharToMultiByte(cp, 0, L"Gr\u00FC\u00DFe \u0416 \u65E5", -1, rawNarrow, 64,
-                                      nullptr, nullptr);
-        EXPECT_EQ(std::string(rawNarrow, size_t(m - 1)), narrow) << cp;
-        EXPECT_EQ(ustring::MultiByteToWideChar(narrow, cp, 0),
-                  ustring::MultiByteToWideChar(rawNarrow, ustring::npos, cp, 0));
+        char raw[64] = {};
+        int m = ::WideCharToMultiByte(cp, 0, text, -1, raw, 64, nullptr, nullptr);
+        EXPECT_EQ(std::string(raw, size_t(m - 1)),
+                  ustring::WideCharToMultiByte(text, ustring::npos, cp, 0));
+        wchar_t back[64] = {};
+        int n = ::MultiByteToWideChar(cp, 0, raw, -1, back, 64);
+        EXPECT_EQ(ustring(back, size_t(n - 1)),
+                  ustring::MultiByteToWideChar(raw, ustring::npos, cp, 0));
     }
-}
-
-TEST(CodePageTest, LengthsNulsAndFailures)
-{
     EXPECT_EQ(ustring(L"\u00E9"), ustring::MultiByteToWideChar("\xC3\xA9", 2, CP_UTF8, 0));
-    EXPECT_EQ(ustring(L"\u00E9"),
-              ustring::MultiByteToWideChar("\xC3\xA9", ustring::npos, CP_UTF8, 0));
     EXPECT_EQ(ustring(L""),
               ustring::MultiByteToWideChar("\xC3\x28", 2, CP_UTF8, MB_ERR_INVALID_CHARS));
-    EXPECT_EQ(ustring(L""), ustring::MultiByteToWideChar("", ustring::npos, CP_UTF8, 0));
     EXPECT_EQ(ustring(L""), ustring::MultiByteToWideChar(nullptr, 3, CP_UTF8, 0));
     const std::string withNul("a\0b", 3);
     ustring converted = ustring::MultiByteToWideChar(withNul, CP_UTF8, 0);
-    ASSERT_EQ(3u, converted.size());
-    EXPECT_EQ(L'\0', converted[1]);
+    EXPECT_EQ(3u, converted.size());
     EXPECT_EQ(withNul, ustring::WideCharToMultiByte(converted, CP_UTF8, 0));
     EXPECT_EQ(std::string("ab"), ustring::WideCharToMultiByte(L"abc", 2, CP_UTF8, 0));
-    // A lone surrogate is invalid UTF-16 for a strict conversion.
     EXPECT_EQ(std::string(""),
               ustring::WideCharToMultiByte(L"\xD800", 1, CP_UTF8, WC_ERR_INVALID_CHARS));
     EXPECT_EQ(std::string(""), ustring::WideCharToMultiByte(L"x", ustring::npos, 12345, 0));
-    EXPECT_EQ(ustring(L"x"), ustring(std::string("x")));
 }

@@ -1,17 +1,16 @@
 // CTranslator: lookups, the language file byte for byte, windows, menus and
-// toolbars translated for real, Gather over this program's own resources, and
-// the process-wide instance.
+// toolbars translated for real, Gather over this program's own resources and a
+// real module, the tklang tool, and the process-wide instance.
 #include "test_common.h"
 
-#include <tarn_kit/file.h>
 #include <tarn_kit/translator.h>
 
 #include <commctrl.h>
 
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <thread>
@@ -31,7 +30,6 @@ struct PhoenixSingletonTestAccess
 
 using tarn_kit::CTranslator;
 using tarn_kit::ustring;
-using tarn_kit_test::TempDirTest;
 typedef CTranslator::CTable CTable;
 
 namespace {
@@ -44,7 +42,7 @@ std::string Bytes(const std::wstring& text)
 // A language file written by the test itself, independent of the library's writer.
 std::string LanguageFile(const CTable& table)
 {
-    std::wstring text(1, wchar_t(0xFEFF));
+    std::wstring text = L"\uFEFF";
     for (const auto& entry : table)
         text += L"[" + entry.first + L"]\n[" + entry.second + L"]\n";
     return Bytes(text);
@@ -53,9 +51,8 @@ std::string LanguageFile(const CTable& table)
 void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD done = 0;
-    ASSERT_TRUE(::WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr));
+    ::WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr);
     ::CloseHandle(h);
 }
 
@@ -64,29 +61,21 @@ std::string ReadBytes(const std::wstring& path)
     std::string bytes;
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                              nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[4096];
+    char buffer[65536];
     DWORD done = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &done, nullptr) && done > 0)
+    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &done, nullptr) &&
+           done > 0)
         bytes.append(buffer, done);
     ::CloseHandle(h);
     return bytes;
 }
 
-// A translator holding exactly the given table, loaded from a file the test wrote.
-void Fill(CTranslator& t, const CTable& table, const std::wstring& path)
+std::wstring BesideThisProgram(const wchar_t* name)
 {
-    WriteBytes(path, LanguageFile(table));
-    ASSERT_TRUE(t.LoadLanguageFile(path.c_str()));
-    ASSERT_EQ(table, t.GetTable());
-}
-
-ustring WindowText(HWND hWnd)
-{
-    wchar_t text[256] = {};
-    ::GetWindowTextW(hWnd, text, 256);
-    return text;
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s = path;
+    return s.replace(s.rfind(L'\\') + 1, std::wstring::npos, name);
 }
 
 ustring MenuText(HMENU hMenu, int position)
@@ -101,116 +90,166 @@ int g_setTextCount = 0;
 WNDPROC g_staticProc = nullptr;
 LRESULT CALLBACK CountingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (uMsg == WM_SETTEXT)
-        ++g_setTextCount;
+    g_setTextCount += uMsg == WM_SETTEXT;
     return ::CallWindowProcW(g_staticProc, hWnd, uMsg, wParam, lParam);
 }
 
-class TranslatorFileTest : public TempDirTest
-{};
+class TranslatorTest : public tarn_kit_test::TempDirTest
+{
+protected:
+    // A translator holding exactly the given table, loaded from a file the test wrote.
+    void Fill(CTranslator& t, const CTable& table)
+    {
+        WriteBytes(Path(L"fill.lng"), LanguageFile(table));
+        ASSERT_TRUE(t.LoadLanguageFile(Path(L"fill.lng").c_str()));
+        ASSERT_EQ(table, t.GetTable());
+    }
+};
+
+// Runs a command line; returns its exit code and what it wrote.
+DWORD RunProgram(std::wstring commandLine, std::string& output)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ::CreatePipe(&hRead, &hWrite, &sa, 0);
+    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hWrite;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                    nullptr, &si, &pi);
+    ::CloseHandle(hWrite);
+    output.clear();
+    char buffer[1024];
+    DWORD done = 0, code = DWORD(-1);
+    while (started && ::ReadFile(hRead, buffer, sizeof buffer, &done, nullptr) && done > 0)
+        output.append(buffer, done);
+    if (started) {
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    }
+    ::CloseHandle(hRead);
+    return code;
+}
+
+// id -> text of the string tables of one language in a script that windres
+// decompiled: lines `  114, "text"` or `  114, L"text"` with C escapes.
+std::map<unsigned, ustring> StringTables(const std::wstring& script, const std::string& language)
+{
+    std::map<unsigned, ustring> strings;
+    const std::string text = ReadBytes(script);
+    std::string current;
+    bool inTable = false;
+    for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
+        end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        if (line.compare(0, 9, "LANGUAGE ") == 0)
+            current = line.substr(9);
+        inTable = line == "STRINGTABLE" ? current == language : inTable && line != "END";
+        std::size_t open = line.find('"');
+        if (!inTable || open == std::string::npos || line.back() != '"')
+            continue;
+        ustring value;
+        for (std::size_t i = open + 1; i + 1 < line.size(); ++i) {
+            unsigned c = static_cast<unsigned char>(line[i]);
+            if (c == '\\') {
+                const char e = line[++i];
+                const bool hex = e == 'x';
+                const std::size_t start = hex ? i + 1 : i;
+                std::size_t n = 0;
+                while (n < (hex ? 4u : 3u) &&
+                       std::strchr(hex ? "0123456789abcdefABCDEF" : "01234567", line[start + n]) &&
+                       line[start + n])
+                    ++n;
+                c = n ? unsigned(std::stoul(line.substr(start, n), nullptr, hex ? 16 : 8))
+                      : unsigned(std::string("nrta").find(e) != std::string::npos
+                                     ? "\n\r\t\a"[std::string("nrta").find(e)]
+                                     : e);
+                i = n ? start + n - 1 : i;
+            }
+            value += wchar_t(c);
+        }
+        strings[unsigned(std::atoi(line.c_str()))] = value;
+    }
+    return strings;
+}
 
 } // namespace
 
-TEST(CTranslatorTest, XlateExTranslatesOrGathers)
+TEST_F(TranslatorTest, XlateExTranslatesOrGathers)
 {
     CTranslator t;
-    EXPECT_EQ(CTranslator::eTranslate, t.GetMode());
     ustring text(L"Open");
     EXPECT_FALSE(t.XlateEx(text));
-    EXPECT_EQ(ustring(L"Open"), text);
-
     EXPECT_EQ(CTranslator::eTranslate, t.SetMode(CTranslator::eGather));
-    EXPECT_TRUE(t.XlateEx(text));
-    EXPECT_TRUE(t.XlateEx(text));
     ustring empty;
-    EXPECT_TRUE(t.XlateEx(empty));
+    EXPECT_TRUE(t.XlateEx(text) && t.XlateEx(text) && t.XlateEx(empty));
     EXPECT_EQ((CTable{{L"", L""}, {L"Open", L"Open"}}), t.GetTable());
 
-    // Any mode but gathering translates.
+    Fill(t, {{L"Open", L"\u00D6ffnen"}});
+    t.SetMode(CTranslator::eGather);
+    ustring close(L"Close");
+    EXPECT_TRUE(t.XlateEx(text) && t.XlateEx(close));
+    EXPECT_EQ((CTable{{L"Close", L"Close"}, {L"Open", L"\u00D6ffnen"}}), t.GetTable());
+    // Any mode but gathering translates; keys are whole and case-sensitive.
     t.SetMode(static_cast<CTranslator::EMode>(7));
     EXPECT_TRUE(t.XlateEx(text));
-    for (const wchar_t* miss : {L"open", L"&Open", L"Open\tCtrl+O", L"Open "}) {
+    EXPECT_EQ(ustring(L"\u00D6ffnen"), text);
+    for (const wchar_t* miss : {L"open", L"&Open", L"Open\tCtrl+O"}) {
         ustring other(miss);
-        EXPECT_FALSE(t.XlateEx(other)) << miss;
+        EXPECT_FALSE(t.XlateEx(other));
         EXPECT_EQ(ustring(miss), other);
     }
-    CTranslator copy(t);
-    EXPECT_EQ(t.GetTable(), copy.GetTable());
-    EXPECT_EQ(t.GetMode(), copy.GetMode());
 }
 
-TEST_F(TranslatorFileTest, GatheringKeepsExistingTranslations)
-{
-    CTranslator t;
-    Fill(t, {{L"Open", L"\u00D6ffnen"}}, Path(L"de.lng"));
-    t.SetMode(CTranslator::eGather);
-    ustring open(L"Open");
-    ustring close(L"Close");
-    EXPECT_TRUE(t.XlateEx(open));
-    EXPECT_TRUE(t.XlateEx(close));
-    EXPECT_EQ(ustring(L"Open"), open);
-    EXPECT_EQ((CTable{{L"Close", L"Close"}, {L"Open", L"\u00D6ffnen"}}), t.GetTable());
-    t.SetMode(CTranslator::eTranslate);
-    EXPECT_TRUE(t.XlateEx(open));
-    EXPECT_EQ(ustring(L"\u00D6ffnen"), open);
-}
-
-TEST_F(TranslatorFileTest, WritesTheDocumentedBytes)
+TEST_F(TranslatorTest, WritesTheDocumentedBytes)
 {
     CTranslator t;
     const std::wstring path = Path(L"out.lng");
     t.SaveLanguageFile(path.c_str());
-    EXPECT_EQ(std::string("\xFF\xFE", 2), ReadBytes(path));
-    t.LoadLanguageFile(path.c_str());
-    EXPECT_TRUE(t.GetTable().empty());
-
-    Fill(t, {{L"OK", L"OK"}, {L"Cancel", L"Abbrechen"}}, Path(L"in.lng"));
+    EXPECT_EQ(std::string("\xFF\xFE"), ReadBytes(path));
+    EXPECT_TRUE(t.LoadLanguageFile(path.c_str()) && t.GetTable().empty());
+    Fill(t, {{L"OK", L"OK"}, {L"Cancel", L"Abbrechen"}});
     t.SaveLanguageFile(path.c_str());
-    EXPECT_EQ(Bytes(std::wstring(1, wchar_t(0xFEFF)) + L"[Cancel]\n[Abbrechen]\n[OK]\n[OK]\n"),
-              ReadBytes(path));
+    EXPECT_EQ(Bytes(L"\uFEFF[Cancel]\n[Abbrechen]\n[OK]\n[OK]\n"), ReadBytes(path));
 }
 
-// Random tables of awkward texts survive the library's writer and reader, and
-// the library reads what an independent writer wrote.
-TEST_F(TranslatorFileTest, RandomTablesRoundTrip)
+// Random tables of awkward texts, some spanning many read blocks, survive the
+// library's writer and reader, and the reader reads an independent writer.
+TEST_F(TranslatorTest, RandomTablesRoundTrip)
 {
     std::mt19937 rng(42);
-    const wchar_t alphabet[] = L"ab[]\n \u00E9\u4E2D";
     auto randomText = [&](std::size_t maxLength) {
         std::wstring s(rng() % (maxLength + 1), L' ');
         for (auto& c : s)
-            c = alphabet[rng() % (sizeof alphabet / sizeof alphabet[0] - 1)];
+            c = L"ab[]\n \u00E9\u4E2D"[rng() % 8];
         // The format cannot hold "]" LF "[" inside a text.
-        std::size_t bad;
-        while ((bad = s.find(L"]\n[")) != std::wstring::npos)
+        for (std::size_t bad; (bad = s.find(L"]\n[")) != std::wstring::npos;)
             s[bad + 1] = L'x';
         return ustring(s);
     };
-    const std::wstring in = Path(L"in.lng");
-    const std::wstring out = Path(L"out.lng");
     for (int round = 0; round < 40; ++round) {
-        CTable table;
+        CTable table = {{L"\nstarts with a line feed", L"ends with ]\n"}, {L"[bracketed]", L""}};
         for (int n = rng() % 60; n > 0; --n)
             table[randomText(round % 5 == 0 ? 700 : 12)] = randomText(round % 7 == 0 ? 600 : 12);
-        table[L"\nstarts with a line feed"] = L"ends with ]\n";
-        table[L"[bracketed]"] = L"";
-        CTranslator t;
-        Fill(t, table, in);
-        t.SaveLanguageFile(out.c_str());
-        ASSERT_EQ(ReadBytes(in), ReadBytes(out)) << "round " << round;
-        CTranslator back;
-        ASSERT_TRUE(back.LoadLanguageFile(out.c_str()));
-        ASSERT_EQ(table, back.GetTable()) << "round " << round;
+        CTranslator t, back;
+        Fill(t, table);
+        t.SaveLanguageFile(Path(L"out.lng").c_str());
+        ASSERT_EQ(ReadBytes(Path(L"fill.lng")), ReadBytes(Path(L"out.lng"))) << round;
+        ASSERT_TRUE(back.LoadLanguageFile(Path(L"out.lng").c_str()));
+        ASSERT_EQ(table, back.GetTable()) << round;
     }
 }
 
-TEST_F(TranslatorFileTest, ReaderEdgeCases)
+TEST_F(TranslatorTest, ReaderEdgeCases)
 {
-    struct
-    {
-        const wchar_t* content;
-        CTable table;
-    } cases[] = {
+    const std::pair<const wchar_t*, CTable> cases[] = {
         {L"", {}},
         {L"[k]\n[a]\nb]\n", {{L"k", L"a]\nb"}}},
         {L"[k]\n[a]\n]\n", {{L"k", L"a]\n"}}},
@@ -220,41 +259,32 @@ TEST_F(TranslatorFileTest, ReaderEdgeCases)
         {L"[k]\n[v]\n[orphan]\n", {{L"k", L"v"}}},
         {L"\n\n[k]\n[v]\n", {{L"k", L"v"}}},
         {L"[a\rb]\n[c]\n", {{L"a\nb", L"c"}}},
-        // Hand-edited CR LF files read as one long text.
-        {L"[k]\r\n[v]\r\n", {}},
+        {L"[k]\r\n[v]\r\n", {}}, // hand-edited CR LF files read as one long text
     };
-    const std::wstring path = Path(L"edge.lng");
     for (const auto& c : cases) {
-        WriteBytes(path, Bytes(std::wstring(1, wchar_t(0xFEFF)) + c.content));
+        WriteBytes(Path(L"edge.lng"), Bytes(L"\uFEFF" + std::wstring(c.first)));
         CTranslator t;
         t.SetMode(CTranslator::eGather);
-        ASSERT_TRUE(t.LoadLanguageFile(path.c_str()));
-        EXPECT_EQ(c.table, t.GetTable()) << c.content;
+        ASSERT_TRUE(t.LoadLanguageFile(Path(L"edge.lng").c_str()));
+        EXPECT_EQ(c.second, t.GetTable()) << c.first;
         EXPECT_EQ(CTranslator::eTranslate, t.GetMode());
     }
 }
 
-TEST_F(TranslatorFileTest, MalformedFilesThrowInvalidData)
+TEST_F(TranslatorTest, BadFilesMissingFilesAndFolders)
 {
-    const std::wstring path = Path(L"bad.lng");
+    CTranslator t;
     for (const std::string& bytes :
          {std::string(), std::string("\xFF"), std::string("\xFE\xFF[\0a\0]\0\n\0", 10),
           std::string("[\0a\0]\0\n\0", 8)}) {
-        WriteBytes(path, bytes);
-        CTranslator t;
-        Fill(t, {{L"x", L"y"}}, Path(L"good.lng"));
+        WriteBytes(Path(L"bad.lng"), bytes);
+        Fill(t, {{L"x", L"y"}});
         t.SetMode(CTranslator::eGather);
-        EXPECT_WIN_EXCEPTION(t.LoadLanguageFile(path.c_str()), L".\\Translator",
+        EXPECT_WIN_EXCEPTION(t.LoadLanguageFile(Path(L"bad.lng").c_str()), L".\\Translator",
                              L"tarn_kit::CTranslator::LoadLanguageFile", ERROR_INVALID_DATA);
-        EXPECT_TRUE(t.GetTable().empty()) << bytes.size();
-        EXPECT_EQ(CTranslator::eTranslate, t.GetMode());
+        EXPECT_TRUE(t.GetTable().empty() && t.GetMode() == CTranslator::eTranslate);
     }
-}
-
-TEST_F(TranslatorFileTest, MissingFilesAndFolders)
-{
-    CTranslator t;
-    Fill(t, {{L"a", L"b"}}, Path(L"good.lng"));
+    Fill(t, {{L"a", L"b"}});
     t.SetMode(CTranslator::eGather);
     EXPECT_FALSE(t.LoadLanguageFile(Path(L"missing.lng").c_str()));
     EXPECT_FALSE(t.LoadLanguageFile(Path(L"no\\such\\folder.lng").c_str()));
@@ -264,86 +294,61 @@ TEST_F(TranslatorFileTest, MissingFilesAndFolders)
                          L"CreateFile", ERROR_PATH_NOT_FOUND);
 }
 
-TEST_F(TranslatorFileTest, LongTextsSpanReadBlocks)
+TEST_F(TranslatorTest, WindowTreeIsTranslatedInPlace)
 {
-    ustring longKey(1000, L'k');
-    longKey[255] = L'\n';
-    longKey[600] = L']';
-    CTable table = {{longKey, ustring(3000, L'\u00FC')}, {L"short", L"s"}};
-    CTranslator t;
-    Fill(t, table, Path(L"long.lng"));
-    t.SaveLanguageFile(Path(L"again.lng").c_str());
-    CTranslator back;
-    ASSERT_TRUE(back.LoadLanguageFile(Path(L"again.lng").c_str()));
-    EXPECT_EQ(table, back.GetTable());
-}
-
-TEST_F(TranslatorFileTest, WindowTreeIsTranslatedInPlace)
-{
-    HWND hWnd = ::CreateWindowExW(0, L"STATIC", L"Receiver", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                  nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(hWnd);
-    HWND hButton = ::CreateWindowExW(0, L"BUTTON", L"Start", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20,
-                                     hWnd, nullptr, nullptr, nullptr);
-    HWND hGroup = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 30, 80, 80, hWnd,
-                                    nullptr, nullptr, nullptr);
-    HWND hLabel = ::CreateWindowExW(0, L"STATIC", L"Level", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20,
-                                    hGroup, nullptr, nullptr, nullptr);
-    HMENU hBar = ::CreateMenu();
-    HMENU hFile = ::CreatePopupMenu();
+    auto create = [](const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent) {
+        return ::CreateWindowExW(0, cls, text, style, 0, 0, 80, 20, parent, nullptr, nullptr,
+                                 nullptr);
+    };
+    HWND hWnd = create(L"STATIC", L"Receiver", WS_OVERLAPPEDWINDOW, nullptr);
+    HWND hButton = create(L"BUTTON", L"Start", WS_CHILD, hWnd);
+    HWND hGroup = create(L"STATIC", L"", WS_CHILD, hWnd);
+    HWND hLabel = create(L"STATIC", L"Level", WS_CHILD, hGroup);
+    HMENU hBar = ::CreateMenu(), hFile = ::CreatePopupMenu();
     ::AppendMenuW(hFile, MF_STRING | MF_CHECKED, 11, L"&Open");
+    ::AppendMenuW(hFile, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(hFile, MF_OWNERDRAW, 12, reinterpret_cast<const wchar_t*>(0x1234));
     ::AppendMenuW(hBar, MF_POPUP, reinterpret_cast<UINT_PTR>(hFile), L"&File");
     ::SetMenu(hWnd, hBar);
     ASSERT_TRUE(hButton && hGroup && hLabel);
 
+    // Gathering records the whole tree, never a separator or an owner-drawn item.
+    CTranslator gather;
+    gather.SetMode(CTranslator::eGather);
+    gather.XlateWnd(hWnd);
+    EXPECT_EQ((CTable{{L"", L""},
+                      {L"&File", L"&File"},
+                      {L"&Open", L"&Open"},
+                      {L"Level", L"Level"},
+                      {L"Receiver", L"Receiver"},
+                      {L"Start", L"Start"}}),
+              gather.GetTable());
+
     CTranslator t;
-    Fill(t,
-         {{L"Receiver", L"Empf\u00E4nger"},
-          {L"Start", L"Starten"},
-          {L"Level", L"Pegel"},
-          {L"&File", L"&Datei"},
-          {L"&Open", L"\u00D6&ffnen"}},
-         Path(L"de.lng"));
+    Fill(t, {{L"Receiver", L"Empf\u00E4nger"},
+             {L"Start", L"Starten"},
+             {L"Level", L"Pegel"},
+             {L"&File", L"&Datei"},
+             {L"&Open", L"\u00D6&ffnen"}});
     g_staticProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hGroup, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
-    g_setTextCount = 0;
     t.XlateWnd(hWnd);
-    EXPECT_EQ(ustring(L"Empf\u00E4nger"), WindowText(hWnd));
-    EXPECT_EQ(ustring(L"Starten"), WindowText(hButton));
-    EXPECT_EQ(ustring(L"Pegel"), WindowText(hLabel));
+    wchar_t text[64];
+    for (auto window : {std::make_pair(hWnd, L"Empf\u00E4nger"),
+                        std::make_pair(hButton, L"Starten"), std::make_pair(hLabel, L"Pegel")}) {
+        ::GetWindowTextW(window.first, text, 64);
+        EXPECT_STREQ(window.second, text);
+    }
     EXPECT_EQ(0, g_setTextCount) << "a window without an entry was set";
     EXPECT_EQ(ustring(L"&Datei"), MenuText(hBar, 0));
     EXPECT_EQ(ustring(L"\u00D6&ffnen"), MenuText(hFile, 0));
     EXPECT_EQ(hFile, ::GetSubMenu(hBar, 0));
     EXPECT_EQ(UINT(MF_CHECKED), ::GetMenuState(hFile, 0, MF_BYPOSITION) & MF_CHECKED);
     EXPECT_EQ(11u, ::GetMenuItemID(hFile, 0));
-
-    // Gathering records the whole tree, the empty text included, and changes nothing.
-    CTranslator gather;
-    gather.SetMode(CTranslator::eGather);
-    gather.XlateWnd(hWnd);
-    EXPECT_EQ(1u, gather.GetTable().count(L"Empf\u00E4nger"));
-    EXPECT_EQ(1u, gather.GetTable().count(L""));
-    EXPECT_EQ(1u, gather.GetTable().count(L"&Datei"));
-    EXPECT_EQ(ustring(L"Starten"), WindowText(hButton));
     ::DestroyWindow(hWnd);
 }
 
-TEST(CTranslatorTest, MenuSkipsSeparatorsAndOwnerDrawnItems)
-{
-    HMENU hMenu = ::CreatePopupMenu();
-    ::AppendMenuW(hMenu, MF_STRING, 1, L"One");
-    ::AppendMenuW(hMenu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(hMenu, MF_OWNERDRAW, 2, reinterpret_cast<const wchar_t*>(0x1234));
-    ::AppendMenuW(hMenu, MF_STRING | MF_GRAYED, 3, L"Two");
-    CTranslator t;
-    t.SetMode(CTranslator::eGather);
-    t.XlateMenu(hMenu);
-    EXPECT_EQ((CTable{{L"One", L"One"}, {L"Two", L"Two"}}), t.GetTable());
-    ::DestroyMenu(hMenu);
-}
-
-TEST_F(TranslatorFileTest, ToolbarButtonsAndTheirMenus)
+TEST_F(TranslatorTest, ToolbarButtonsAndTheirMenus)
 {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES};
     ASSERT_TRUE(::InitCommonControlsEx(&icc));
@@ -355,57 +360,102 @@ TEST_F(TranslatorFileTest, ToolbarButtonsAndTheirMenus)
     ::SendMessageW(hToolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     HMENU hDrop = ::CreatePopupMenu();
     ::AppendMenuW(hDrop, MF_STRING, 7, L"Sweep");
+    const wchar_t* texts[] = {L"Run", L"Mode", L"Untouched"};
     TBBUTTON buttons[3] = {};
-    buttons[0].idCommand = 100;
-    buttons[0].fsState = TBSTATE_ENABLED;
-    buttons[0].iString = reinterpret_cast<INT_PTR>(L"Run");
-    buttons[1].idCommand = 101;
-    buttons[1].fsState = TBSTATE_ENABLED;
-    buttons[1].iString = reinterpret_cast<INT_PTR>(L"Mode");
+    for (int i = 0; i < 3; ++i) {
+        buttons[i].idCommand = 100 + i;
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].iString = reinterpret_cast<INT_PTR>(texts[i]);
+    }
     buttons[1].dwData = reinterpret_cast<DWORD_PTR>(hDrop);
-    buttons[2].idCommand = 102;
-    buttons[2].fsState = TBSTATE_ENABLED;
-    buttons[2].iString = reinterpret_cast<INT_PTR>(L"Untouched");
     ASSERT_TRUE(::SendMessageW(hToolbar, TB_ADDBUTTONSW, 3, reinterpret_cast<LPARAM>(buttons)));
 
     CTranslator t;
-    Fill(t, {{L"Run", L"Ausf\u00FChren"}, {L"Mode", L"Modus"}, {L"Sweep", L"Wobbeln"}},
-         Path(L"de.lng"));
+    Fill(t, {{L"Run", L"Ausf\u00FChren"}, {L"Mode", L"Modus"}, {L"Sweep", L"Wobbeln"}});
     t.XlateToolbar(hToolbar);
     ASSERT_EQ(3, ::SendMessageW(hToolbar, TB_BUTTONCOUNT, 0, 0));
     const wchar_t* expected[] = {L"Ausf\u00FChren", L"Modus", L"Untouched"};
     for (int i = 0; i < 3; ++i) {
         TBBUTTON b = {};
-        ASSERT_TRUE(
-            ::SendMessageW(hToolbar, TB_GETBUTTON, WPARAM(i), reinterpret_cast<LPARAM>(&b)));
-        EXPECT_EQ(100 + i, b.idCommand) << i;
+        ::SendMessageW(hToolbar, TB_GETBUTTON, WPARAM(i), reinterpret_cast<LPARAM>(&b));
         wchar_t text[64] = {};
-        ::SendMessageW(hToolbar, TB_GETBUTTONTEXTW, WPARAM(b.idCommand),
-                       reinterpret_cast<LPARAM>(text));
-        EXPECT_EQ(ustring(expected[i]), ustring(text)) << i;
+        ::SendMessageW(hToolbar, TB_GETBUTTONTEXTW, WPARAM(b.idCommand), LPARAM(text));
+        EXPECT_EQ(100 + i, b.idCommand);
+        EXPECT_STREQ(expected[i], text);
     }
     EXPECT_EQ(ustring(L"Wobbeln"), MenuText(hDrop, 0));
     ::DestroyWindow(hWnd);
     ::DestroyMenu(hDrop);
 }
 
-TEST(CTranslatorTest, GatherFindsStringsDialogsAndMenus)
+TEST_F(TranslatorTest, GatherFindsStringsDialogsAndMenus)
 {
     CTranslator t;
-    t.SetMode(CTranslator::eGather);
     t.Gather(::GetModuleHandleW(nullptr));
     EXPECT_EQ(CTranslator::eTranslate, t.GetMode());
-    const CTable& table = t.GetTable();
-    for (const wchar_t* text : {L"Open", L"&File", L"Measurement finished.\nSave the results?",
-                                L"Receiver settings", L"Frequency:", L"Remember", L"OK", L"Cancel",
-                                L"&Open...\tCtrl+O", L"E&xit", L"&Help", L"&About"}) {
-        auto it = table.find(text);
-        ASSERT_NE(table.end(), it) << text;
-        EXPECT_EQ(ustring(text), it->second);
-    }
+    for (const wchar_t* text :
+         {L"Open", L"&File", L"Measurement finished.\nSave the results?", L"Receiver settings",
+          L"Frequency:", L"Remember", L"OK", L"Cancel", L"&Open...\tCtrl+O", L"E&xit", L"&About"})
+        EXPECT_EQ(1u, t.GetTable().count(text)) << text;
     // The gathered dialog is gone and was never shown: nothing took the focus.
     EXPECT_FALSE(::FindWindowW(nullptr, L"Receiver settings"));
     EXPECT_EQ(nullptr, ::GetActiveWindow());
+}
+
+// A module nobody here wrote: Wine's own comdlg32.dll, its English string tables
+// as windres decompiles them (made by the build beside this program).
+TEST_F(TranslatorTest, GatherAgreesWithWindresOnARealModule)
+{
+    const auto english = StringTables(BesideThisProgram(L"comdlg32.rc"), "9, 1");
+    if (english.empty())
+        GTEST_SKIP() << "no decompiled comdlg32.rc beside the test program";
+    HMODULE hModule = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(hModule);
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    CTranslator t;
+    t.Gather(hModule);
+    EXPECT_GT(english.size(), 20u);
+    for (const auto& entry : english) {
+        ustring loaded;
+        EXPECT_TRUE(loaded.load(hModule, entry.first) && loaded == entry.second) << entry.first;
+        EXPECT_EQ(1u, t.GetTable().count(entry.second)) << entry.first;
+    }
+    ::FreeLibrary(hModule);
+}
+
+TEST_F(TranslatorTest, ToolGathersMergesAndCounts)
+{
+    auto quoted = [](const std::wstring& s) { return L" \"" + s + L"\""; };
+    const std::wstring tool = quoted(BesideThisProgram(L"tklang.exe")).substr(1);
+    const std::wstring module = quoted(BesideThisProgram(L"translator_test.exe"));
+    std::string output;
+    ASSERT_EQ(0u, RunProgram(tool + L" gather" + module + quoted(Path(L"fresh.lng")), output));
+    CTranslator gathered;
+    ASSERT_TRUE(gathered.LoadLanguageFile(Path(L"fresh.lng").c_str()));
+    const std::size_t texts = gathered.GetTable().size();
+    EXPECT_EQ(1u, gathered.GetTable().count(L"Receiver settings"));
+
+    WriteBytes(Path(L"de.lng"), LanguageFile({{L"Open", L"\u00D6ffnen"}, {L"Gone", L"Weg"}}));
+    ASSERT_EQ(0u, RunProgram(tool + L" gather" + module + quoted(Path(L"merged.lng")) +
+                                 quoted(Path(L"de.lng")),
+                             output));
+    char expected[128];
+    std::snprintf(expected, sizeof expected,
+                  "%zu texts, %zu new, %zu untranslated, 1 no longer in the module", texts + 1,
+                  texts - 1, texts - 1);
+    EXPECT_NE(std::string::npos, output.find(expected)) << output;
+    CTranslator merged;
+    ASSERT_TRUE(merged.LoadLanguageFile(Path(L"merged.lng").c_str()));
+    EXPECT_EQ(ustring(L"\u00D6ffnen"), merged.GetTable().at(L"Open"));
+    EXPECT_EQ(ustring(L"Weg"), merged.GetTable().at(L"Gone"));
+
+    ASSERT_EQ(0u, RunProgram(tool + L" stats" + quoted(Path(L"merged.lng")), output));
+    std::snprintf(expected, sizeof expected, "%zu texts, 2 translated, %zu untranslated", texts + 1,
+                  texts - 1);
+    EXPECT_NE(std::string::npos, output.find(expected)) << output;
+    EXPECT_EQ(2u, RunProgram(tool + L" unknown", output));
+    EXPECT_EQ(1u, RunProgram(tool + L" stats" + quoted(Path(L"missing.lng")), output));
 }
 
 // Eight threads asking at once for a translator that does not exist yet get
@@ -414,241 +464,26 @@ TEST(CPhoenixSingletonTest, OneInstanceAndRebirth)
 {
     using Access = tarn_kit::PhoenixSingletonTestAccess;
     Access::Kill();
-    ASSERT_EQ(nullptr, Access::Instance());
     std::atomic<int> ready(0);
     std::vector<CTranslator*> seen(8, nullptr);
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i)
         threads.emplace_back([&, i] {
-            ++ready;
-            while (ready < 8)
+            for (++ready; ready < 8;)
                 std::this_thread::yield();
             seen[i] = &tarn_kit::CPhoenixSingleton<CTranslator>::Ref();
         });
     for (auto& thread : threads)
         thread.join();
+    ASSERT_NE(nullptr, Access::Instance());
     for (CTranslator* p : seen)
         EXPECT_EQ(Access::Instance(), p);
 
     ustring text(L"remember me");
-    tarn_kit::CPhoenixSingleton<CTranslator>::Ref().SetMode(CTranslator::eGather);
-    tarn_kit::CPhoenixSingleton<CTranslator>::Ref().XlateEx(text);
+    seen[0]->SetMode(CTranslator::eGather);
+    seen[0]->XlateEx(text);
     Access::Kill();
     CTranslator& reborn = tarn_kit::CTranslatorInstance::Ref();
-    EXPECT_TRUE(reborn.GetTable().empty());
-    EXPECT_EQ(CTranslator::eTranslate, reborn.GetMode());
+    EXPECT_TRUE(reborn.GetTable().empty() && reborn.GetMode() == CTranslator::eTranslate);
     EXPECT_EQ(&reborn, Access::Instance());
-}
-
-namespace {
-
-// Runs a command line, collecting what it writes to stdout and stderr.
-DWORD RunProgram(std::wstring commandLine, std::string& output)
-{
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
-        return DWORD(-1);
-    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    nullptr, &si, &pi);
-    ::CloseHandle(hWrite);
-    output.clear();
-    if (!started) {
-        ::CloseHandle(hRead);
-        return DWORD(-1);
-    }
-    char buffer[1024];
-    DWORD done = 0;
-    while (::ReadFile(hRead, buffer, sizeof buffer, &done, nullptr) && done > 0)
-        output.append(buffer, done);
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hProcess);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(hRead);
-    return code;
-}
-
-std::wstring BesideThisProgram(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s = path;
-    return s.substr(0, s.rfind(L'\\') + 1) + name;
-}
-
-std::wstring Quoted(const std::wstring& s)
-{
-    return L"\"" + s + L"\"";
-}
-
-// The strings of a resource script as windres writes them: "..." or L"..."
-// with C escapes, octal and hexadecimal.
-ustring UnescapeRcString(const std::string& quoted)
-{
-    ustring out;
-    for (std::size_t i = 0; i < quoted.size(); ++i) {
-        char c = quoted[i];
-        if (c != '\\') {
-            out += wchar_t(static_cast<unsigned char>(c));
-            continue;
-        }
-        char e = quoted[++i];
-        switch (e) {
-        case 'n':
-            out += L'\n';
-            break;
-        case 'r':
-            out += L'\r';
-            break;
-        case 't':
-            out += L'\t';
-            break;
-        case 'a':
-            out += L'\a';
-            break;
-        case 'x': {
-            unsigned value = 0;
-            int digits = 0;
-            while (digits < 4 && i + 1 < quoted.size() &&
-                   std::isxdigit((unsigned char)quoted[i + 1])) {
-                char h = quoted[++i];
-                value = value * 16 +
-                        unsigned(std::isdigit((unsigned char)h) ? h - '0' : (h | 0x20) - 'a' + 10);
-                ++digits;
-            }
-            out += wchar_t(value);
-            break;
-        }
-        default:
-            if (e >= '0' && e <= '7') {
-                unsigned value = unsigned(e - '0');
-                for (int k = 0;
-                     k < 2 && i + 1 < quoted.size() && quoted[i + 1] >= '0' && quoted[i + 1] <= '7';
-                     ++k)
-                    value = value * 8 + unsigned(quoted[++i] - '0');
-                out += wchar_t(value);
-            } else {
-                out += wchar_t(static_cast<unsigned char>(e));
-            }
-        }
-    }
-    return out;
-}
-
-// id -> text of every string table of one language in a decompiled script.
-std::map<unsigned, ustring> StringTables(const std::wstring& script, const char* language)
-{
-    std::map<unsigned, ustring> strings;
-    HANDLE h = ::CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return strings;
-    std::string text;
-    char buffer[65536];
-    DWORD done = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &done, nullptr) && done > 0)
-        text.append(buffer, done);
-    ::CloseHandle(h);
-
-    std::string currentLanguage;
-    bool inTable = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        std::string line =
-            text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? text.size() : end + 1;
-        if (line.compare(0, 9, "LANGUAGE ") == 0)
-            currentLanguage = line.substr(9);
-        else if (line == "STRINGTABLE")
-            inTable = currentLanguage == language;
-        else if (line == "END")
-            inTable = false;
-        else if (inTable) {
-            std::size_t comma = line.find(',');
-            std::size_t open = line.find('"');
-            if (comma == std::string::npos || open == std::string::npos || line.back() != '"')
-                continue;
-            unsigned id = unsigned(std::atoi(line.c_str()));
-            strings[id] = UnescapeRcString(line.substr(open + 1, line.size() - open - 2));
-        }
-    }
-    return strings;
-}
-
-} // namespace
-
-TEST_F(TranslatorFileTest, ToolGathersMergesAndCounts)
-{
-    const std::wstring tool = Quoted(BesideThisProgram(L"tklang.exe"));
-    const std::wstring module = Quoted(BesideThisProgram(L"translator_test.exe"));
-    const std::wstring fresh = Path(L"fresh.lng");
-    std::string output;
-    ASSERT_EQ(0u, RunProgram(tool + L" gather " + module + L" " + Quoted(fresh), output)) << output;
-    CTranslator gathered;
-    ASSERT_TRUE(gathered.LoadLanguageFile(fresh.c_str()));
-    const std::size_t moduleTexts = gathered.GetTable().size();
-    EXPECT_EQ(1u, gathered.GetTable().count(L"Receiver settings"));
-    for (const auto& entry : gathered.GetTable())
-        EXPECT_EQ(entry.first, entry.second);
-
-    const std::wstring existing = Path(L"de.lng");
-    WriteBytes(existing,
-               LanguageFile({{L"Open", L"\u00D6ffnen"}, {L"Gone from the module", L"Weg"}}));
-    const std::wstring merged = Path(L"merged.lng");
-    ASSERT_EQ(0u, RunProgram(tool + L" gather " + module + L" " + Quoted(merged) + L" " +
-                                 Quoted(existing),
-                             output))
-        << output;
-    char expected[160];
-    std::snprintf(expected, sizeof expected,
-                  "%zu texts, %zu new, %zu untranslated, 1 no longer in the module",
-                  moduleTexts + 1, moduleTexts - 1, moduleTexts - 1);
-    EXPECT_NE(std::string::npos, output.find(expected)) << output;
-    CTranslator result;
-    ASSERT_TRUE(result.LoadLanguageFile(merged.c_str()));
-    EXPECT_EQ(ustring(L"\u00D6ffnen"), result.GetTable().at(L"Open"));
-    EXPECT_EQ(ustring(L"Weg"), result.GetTable().at(L"Gone from the module"));
-    EXPECT_EQ(ustring(L"Receiver settings"), result.GetTable().at(L"Receiver settings"));
-
-    ASSERT_EQ(0u, RunProgram(tool + L" stats " + Quoted(merged), output)) << output;
-    std::snprintf(expected, sizeof expected, "%zu texts, 2 translated, %zu untranslated",
-                  moduleTexts + 1, moduleTexts - 1);
-    EXPECT_NE(std::string::npos, output.find(expected)) << output;
-    EXPECT_EQ(2u, RunProgram(tool + L" unknown", output));
-    EXPECT_EQ(1u, RunProgram(tool + L" stats " + Quoted(Path(L"missing.lng")), output));
-}
-
-// A real module nobody here wrote: Wine's own comdlg32.dll, its English string
-// tables as windres decompiles them (made by the build beside this program).
-TEST(CTranslatorTest, GatherAgreesWithWindresOnARealModule)
-{
-    const std::map<unsigned, ustring> english =
-        StringTables(BesideThisProgram(L"comdlg32.rc"), "9, 1");
-    if (english.empty())
-        GTEST_SKIP() << "no decompiled comdlg32.rc beside the test program";
-    HMODULE hModule = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(hModule) << ::GetLastError();
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    CTranslator t;
-    t.Gather(hModule);
-    for (const auto& entry : english) {
-        ustring loaded;
-        EXPECT_TRUE(loaded.load(hModule, entry.first)) << entry.first;
-        EXPECT_EQ(entry.second, loaded) << entry.first;
-        EXPECT_EQ(1u, t.GetTable().count(entry.second)) << entry.first;
-    }
-    EXPECT_GT(english.size(), 20u);
-    EXPECT_GT(t.GetTable().size(), english.size());
-    ::FreeLibrary(hModule);
 }

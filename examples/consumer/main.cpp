@@ -72,5 +72,14 @@ int main()
         .GetErrorMessageUI(ui);
     check(ui == L"Value out of range", "CCommException");
     check(tarn_kit::round(-2.5) == -3, "round");
+
+    ustring temp, path;
+    CFile::GetTempPathW(temp);
+    CFile::GetTempFileNameW(temp, L"tk", 0, path);
+    {
+        CLogFile log;
+        check(log.Open(path) && log.Write(L"consumer %d", 1) && log.GetLength() > 2, "CLogFile");
+    }
+    CFile::Remove(path);
     return failures == 0 ? 0 : 1;
 }

@@ -11,6 +11,7 @@ int main()
     TourStrings();
     TourFiles();
     TourTime();
+    TourLog();
     TourNumerics();
     return 0;
 }

@@ -15,3 +15,4 @@ void TourStrings();
 void TourFiles();
 void TourTime();
 void TourNumerics();
+void TourLog();

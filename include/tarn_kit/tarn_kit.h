@@ -6,6 +6,7 @@
 
 #include "exceptions.h"
 #include "file.h"
+#include "log_file.h"
 #include "matrix.h"
 #include "objects.h"
 #include "system_time.h"

@@ -201,6 +201,39 @@ private:
     int compareOrdinal(const wchar_t* s) const noexcept;
 };
 
+// Concatenation keeps the type (the base string's operators would give a
+// std::wstring); a null pointer adds nothing.
+inline ustring operator+(const ustring& a, const ustring& b)
+{
+    ustring r(a);
+    r += b;
+    return r;
+}
+inline ustring operator+(const ustring& a, const wchar_t* b)
+{
+    ustring r(a);
+    r += b;
+    return r;
+}
+inline ustring operator+(const wchar_t* a, const ustring& b)
+{
+    ustring r(a);
+    r += b;
+    return r;
+}
+inline ustring operator+(const ustring& a, wchar_t b)
+{
+    ustring r(a);
+    r += b;
+    return r;
+}
+inline ustring operator+(wchar_t a, const ustring& b)
+{
+    ustring r(1, a);
+    r += b;
+    return r;
+}
+
 // Ordering function objects for sorted containers.
 
 struct TARNKIT_API LessStrA
