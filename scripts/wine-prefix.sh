@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Test fixture: "start" makes the Wine prefix named by WINEPREFIX (created on
-# first use, crash debugger off) and starts a persistent wineserver for the
+# first use, crash dialog off) and starts a persistent wineserver for the
 # whole test run; "stop" ends that server.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
@@ -13,12 +13,14 @@ start)
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
-    # Without a debugger an unhandled crash ends the process at once instead of
-    # waiting in winedbg until the run's time limit.
-    for view in 64 32; do
-      wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-        /v Debugger /f /reg:$view >/dev/null 2>&1 || true
-    done
+  fi
+  # An unhandled crash starts winedbg, whose crash dialog would wait, with no one
+  # to answer it, until the run's time limit; without the dialog winedbg prints a
+  # backtrace and the process ends at once. (Wine 8 ignores the AeDebug Debugger
+  # value, so the debugger itself cannot be switched off.)
+  if ! grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1
     wineserver -w
   fi
   # Detached from our output, or CTest would wait for the server to exit.
