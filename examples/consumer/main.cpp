@@ -30,8 +30,7 @@ int main()
     CStdException::SetAppName(nullptr);
 
     try {
-        CFile file(L"C:\\no\\such\\file.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                   nullptr);
+        CFile file(L"C:\\no\\such\\file.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         check(false, "CWinException crosses the DLL boundary");
     } catch (const CStdException& e) {
         const CStdException::CExInfo info(e);
