@@ -8,5 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-# Debian's wine starts 32- and 64-bit programs alike.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Each arch names its Wine loader itself: Debian's `wine` script prefers the
+# 32-bit loader whenever wine32 is installed, even where the kernel cannot run it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TARNKIT_WINE_LOADER})

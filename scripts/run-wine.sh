@@ -9,8 +9,19 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 arch=$1
 shift
+case "$arch" in
+x64) export WINELOADER=/usr/lib/wine/wine64 ;;
+x86)
+  if ! reason=$(./scripts/probe-x86.sh); then
+    echo "run-wine.sh: x86 programs cannot run here: $reason" >&2
+    exit 1
+  fi
+  export WINELOADER=/usr/lib/wine/wine
+  ;;
+*) echo "usage: $0 x86|x64 program.exe [arguments...]" >&2; exit 2 ;;
+esac
 export WINEPREFIX="$PWD/build/$arch/wineprefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 ./scripts/wine-prefix.sh start
 trap './scripts/wine-prefix.sh stop' EXIT
-wine "$@"
+"$WINELOADER" "$@"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test TarnKit.
-# Idempotent and quiet when everything is present. A missing wine32 is not an
-# error: the x86 tests then report NOT RUN with the reason kept in
-# build/wine32.status.
+# Idempotent and quiet when everything is present. x86 is optional: on a machine
+# whose kernel cannot execute 32-bit programs wine32 is neither installed nor
+# prepared for (no i386 architecture, no host package changed), and a wine32
+# that cannot be installed is no error either; the x86 tests then report NOT RUN
+# with the reason kept in build/wine32.status.
 set -u
 
 pkgs=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
@@ -17,10 +19,17 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 missing=()
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 need32=0
-installed wine32:i386 || need32=1
+if ! kernel32=$("$(dirname "$0")/probe-x86.sh" kernel); then
+  echo "$kernel32" > "$note"
+elif ! installed wine32:i386; then
+  need32=1
+fi
+
+# Records that the x86 tests can run, unless the kernel probe said otherwise.
+x86_ready() { [ "$kernel32" != ok ] || echo ok > "$note"; }
 
 if [ ${#missing[@]} -eq 0 ] && [ $need32 -eq 0 ]; then
-  echo ok > "$note"
+  x86_ready
   exit 0
 fi
 
@@ -45,7 +54,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-[ $need32 -eq 0 ] && { echo ok > "$note"; exit 0; }
+[ $need32 -eq 0 ] && { x86_ready; exit 0; }
 
 log="$state_dir/apt-wine32.log"
 if "${apt[@]}" install wine32:i386 >"$log" 2>&1; then

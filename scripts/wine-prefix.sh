@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Test fixture: "start" makes the Wine prefix named by WINEPREFIX (created on
 # first use, crash dialog off) and starts a persistent wineserver for the
-# whole test run; "stop" ends that server.
+# whole test run; "stop" ends that server. WINELOADER names the arch's Wine
+# loader (/usr/lib/wine/wine64 or /usr/lib/wine/wine); every Wine program
+# starts through it, never through the `wine` script, which would pick the
+# 32-bit loader whenever wine32 is installed.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+: "${WINELOADER:?WINELOADER must name the Wine loader of the arch}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
@@ -11,7 +15,7 @@ case "${1:-}" in
 start)
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1
+    "$WINELOADER" wineboot.exe -i </dev/null >/dev/null 2>&1
     wineserver -w
   fi
   # An unhandled crash starts winedbg, whose crash dialog would wait, with no one
@@ -19,7 +23,7 @@ start)
   # backtrace and the process ends at once. (Wine 8 ignores the AeDebug Debugger
   # value, so the debugger itself cannot be switched off.)
   if ! grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    "$WINELOADER" reg.exe add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1
     wineserver -w
   fi
@@ -27,7 +31,7 @@ start)
   wineserver -p </dev/null >/dev/null 2>&1
   # Bring up the services and the desktop now, detached as well: started later
   # by a test program they would hold on to that test's output.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1
   ;;
 stop)
   wineserver -k 2>/dev/null || true
