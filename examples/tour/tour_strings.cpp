@@ -77,7 +77,7 @@ void TourStrings()
                     text.compareWithMask(m[1]), text.compareWithMaskNoCase(m[1]));
     }
 
-    const wchar_t* csv = L"FSV40,101412,\"Level\",,-47.25 dBm";
+    const wchar_t* csv = L"TK-100,101412,\"Level\",,-47.25 dBm";
     std::printf("\nA CSV line split at ',': %s\n", U8(csv).c_str());
     std::vector<ustring> fields;
     ustring::split(csv, L',', fields, true);
