@@ -487,7 +487,7 @@ TEST_F(SettingsTest, IniListsGrowUntilTheyFit)
     // A list of one name of length n - 1 is n characters before its final zero.
     std::vector<ustring> written;
     for (std::size_t n : {61, 62, 63, 64, 125, 126, 127, 128, 253, 254, 255, 256}) {
-        written.push_back(Repeat(n - 1, L"S") + std::to_wstring(n % 10));
+        written.push_back(Repeat(n - 2, L"S") + std::to_wstring(n % 10));
         ASSERT_TRUE(
             ::WritePrivateProfileStringW(written.back().c_str(), L"k", L"v", m_ini.c_str()));
         const std::wstring single = Path((std::to_wstring(n) + L".ini").c_str());
