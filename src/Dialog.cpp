@@ -61,9 +61,9 @@ int CDialog::DoModal()
 {
     const LPARAM self = reinterpret_cast<LPARAM>(this);
     if (m_hTemplate)
-        return static_cast<int>(::DialogBoxIndirectParamW(
-            m_hInstance, static_cast<const DLGTEMPLATE*>(m_hTemplate), m_hWndParent, DialogProc,
-            self));
+        return static_cast<int>(
+            ::DialogBoxIndirectParamW(m_hInstance, static_cast<const DLGTEMPLATE*>(m_hTemplate),
+                                      m_hWndParent, DialogProc, self));
     return static_cast<int>(::DialogBoxParamW(m_hInstance, MAKEINTRESOURCEW(m_nIDTemplate),
                                               m_hWndParent, DialogProc, self));
 }

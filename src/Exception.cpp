@@ -113,8 +113,7 @@ int CStdException::ReportError(const CExInfo& info, HWND hParent, unsigned int t
     // Source, function and file are shown as captured: a source loaded from a
     // resource is already translated.
     CMessageDlgEx dlg(hParent, message.c_str(), GetAppName().c_str(), info.GetSource().c_str(),
-                      info.GetFunction().c_str(), info.GetFileName().c_str(), info.GetLine(),
-                      type);
+                      info.GetFunction().c_str(), info.GetFileName().c_str(), info.GetLine(), type);
     return dlg.DoModal();
 }
 

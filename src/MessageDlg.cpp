@@ -70,8 +70,7 @@ RECT ClientRectOf(HWND hDlg, HWND hCtrl)
     return RECT{tl.x, tl.y, br.x, br.y};
 }
 
-void RecordLayout(HWND hDlg, const int* ids, int count, RECT& rcClient,
-                  std::map<HWND, RECT>& rects)
+void RecordLayout(HWND hDlg, const int* ids, int count, RECT& rcClient, std::map<HWND, RECT>& rects)
 {
     ::GetClientRect(hDlg, &rcClient);
     rects.clear();
@@ -143,7 +142,7 @@ bool CMessageDlgEx::OnInitDialog()
     CTranslatorInstance::Ref().XlateWnd(m_hWnd);
     CDialog::OnInitDialog();
 
-    static const int kLaidOut[] = {kText,          kInfo,        kLeftOfThree, kMiddleOfThree,
+    static const int kLaidOut[] = {kText,         kInfo,      kLeftOfThree, kMiddleOfThree,
                                    kRightOfThree, kLeftOfTwo, kRightOfTwo};
     RecordLayout(m_hWnd, kLaidOut, 7, m_rcClient, m_mapRects);
 
@@ -200,8 +199,7 @@ bool CMessageDlgEx::OnInitDialog()
         used[count++] = {m_hButton1002, eOK, IDOK};
         break;
     }
-    const HWND all[] = {m_hButton1001, m_hButton1002, m_hButton1003, m_hButton1007,
-                        m_hButton1008};
+    const HWND all[] = {m_hButton1001, m_hButton1002, m_hButton1003, m_hButton1007, m_hButton1008};
     for (HWND hButton : all) {
         bool inUse = false;
         for (int i = 0; i < count; ++i)
@@ -250,9 +248,8 @@ bool CMessageDlgEx::OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPa
         if (LOWORD(wParam) != kInfo)
             return false;
         {
-            CInfoDlgEx details(m_hWnd, m_strText.c_str(), m_strCaption.c_str(),
-                               m_strSource.c_str(), m_strFunction.c_str(), m_strFile.c_str(),
-                               m_nLine, m_nType);
+            CInfoDlgEx details(m_hWnd, m_strText.c_str(), m_strCaption.c_str(), m_strSource.c_str(),
+                               m_strFunction.c_str(), m_strFile.c_str(), m_nLine, m_nType);
             details.DoModal();
         }
         return true;
@@ -266,8 +263,7 @@ void CMessageDlgEx::OnSize(int cx, int cy)
     const int dx = cx - m_rcClient.right;
     const int dy = cy - m_rcClient.bottom;
     Place(m_mapRects, m_hText, 0, 0, dx, dy);
-    for (HWND hButton :
-         {m_hButton1001, m_hButton1002, m_hButton1003, m_hButton1007, m_hButton1008})
+    for (HWND hButton : {m_hButton1001, m_hButton1002, m_hButton1003, m_hButton1007, m_hButton1008})
         Place(m_mapRects, hButton, dx / 2, dy, 0, 0);
 }
 

@@ -16,9 +16,8 @@ namespace tarn_kit {
 class CMessageDlgEx : public CDialog
 {
 public:
-    CMessageDlgEx(HWND hParent, const wchar_t* text, const wchar_t* caption,
-                  const wchar_t* source, const wchar_t* function, const wchar_t* file,
-                  unsigned line, unsigned type);
+    CMessageDlgEx(HWND hParent, const wchar_t* text, const wchar_t* caption, const wchar_t* source,
+                  const wchar_t* function, const wchar_t* file, unsigned line, unsigned type);
     ~CMessageDlgEx() override;
 
     bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,

@@ -66,7 +66,8 @@ void CTipDlg::PaintText()
 
     // Measuring narrows r to the text; the drawing keeps the whole width so that
     // DT_CENTER centres in the area.
-    const int t = ::DrawTextW(hdc, m_strText.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    const int t =
+        ::DrawTextW(hdc, m_strText.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
     r.left = 0;
     r.right = w;
     if (t <= h) {

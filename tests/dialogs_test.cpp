@@ -9,13 +9,15 @@
 #include <tarn_kit/translator.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
-#include <memory>
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarn_kit {
@@ -42,8 +44,8 @@ namespace {
 const bool kUnmanaged = [] {
     HKEY hKey = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER,
-                          L"Software\\Wine\\AppDefaults\\dialogs_test.exe\\X11 Driver", 0,
-                          nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) == ERROR_SUCCESS) {
+                          L"Software\\Wine\\AppDefaults\\dialogs_test.exe\\X11 Driver", 0, nullptr,
+                          0, KEY_SET_VALUE, nullptr, &hKey, nullptr) == ERROR_SUCCESS) {
         ::RegSetValueExW(hKey, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 4);
         ::RegCloseKey(hKey);
     }
@@ -345,12 +347,8 @@ std::vector<unsigned char> IconPixels(HICON hIcon)
     BITMAP bm = {};
     ::GetObjectW(ii.hbmColor, sizeof bm, &bm);
     BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB,
-                    0,
-                    0,
-                    0,
-                    0,
-                    0};
+    bi.bmiHeader = {
+        sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     out.resize(std::size_t(bm.bmWidth) * bm.bmHeight * 4);
     HDC dc = ::GetDC(nullptr);
     ::GetDIBits(dc, ii.hbmColor, 0, bm.bmHeight, out.data(), &bi, DIB_RGB_COLORS);
@@ -457,8 +455,7 @@ public:
         return b;
     }
 
-    bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                      LRESULT* pResult) override
+    bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override
     {
         if (uMsg >= WM_APP)
             m_seen.push_back({hWnd, uMsg});
@@ -531,6 +528,29 @@ TEST_F(DialogTest, RegistryRefusesSecondRegistrationAndUnknownRemovals)
     EXPECT_FALSE(CTestDialog::UnregisterInstance(key));
     EXPECT_EQ(nullptr, CTestDialog::FindInstance(key));
     EXPECT_TRUE(CTestDialog::UnregisterInstance(nullptr));
+}
+
+// The registry is shared by every thread of the process: each thread's entries come
+// and go under the lock while the others work on theirs.
+TEST_F(DialogTest, RegistryServesManyThreadsAtOnce)
+{
+    constexpr int kThreads = 4, kRounds = 20000;
+    std::vector<CTestDialog> objects(kThreads);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                HWND key = reinterpret_cast<HWND>(UINT_PTR(0x10000 * (t + 1) + (i % 64) * 4));
+                if (!CTestDialog::RegisterInstance(key, &objects[t]) ||
+                    CTestDialog::FindInstance(key) != &objects[t] ||
+                    !CTestDialog::UnregisterInstance(key))
+                    ++wrong;
+            }
+        });
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(0, wrong.load());
 }
 
 TEST_F(DialogTest, StyleHelpersTellAZeroStyleFromAFailure)
@@ -608,15 +628,13 @@ TEST_F(DialogTest, ModalDialogRoutesTheStandardCommands)
         const wchar_t* calls;
     };
     const SCase cases[] = {
-        {L"OK button clicked", [](HWND h) { ClickCentreOf(::GetDlgItem(h, 1)); }, true, 1,
-         L"ok;"},
+        {L"OK button clicked", [](HWND h) { ClickCentreOf(::GetDlgItem(h, 1)); }, true, 1, L"ok;"},
         {L"id 1 with any notification code",
-         [](HWND h) { ::PostMessageW(h, WM_COMMAND, MAKEWPARAM(1, 0x1234), 0); }, true, 1,
-         L"ok;"},
+         [](HWND h) { ::PostMessageW(h, WM_COMMAND, MAKEWPARAM(1, 0x1234), 0); }, true, 1, L"ok;"},
         {L"Enter on the default button", [](HWND) { PressKey(VK_RETURN); }, true, 1, L"ok;"},
         {L"Escape", [](HWND) { PressKey(VK_ESCAPE); }, true, 2, L"cancel;"},
-        {L"close box, OnCancel refusing", [](HWND h) { ::PostMessageW(h, WM_CLOSE, 0, 0); },
-         false, 2, L""},
+        {L"close box, OnCancel refusing", [](HWND h) { ::PostMessageW(h, WM_CLOSE, 0, 0); }, false,
+         2, L""},
         {L"id 7", [](HWND h) { ::PostMessageW(h, WM_COMMAND, IDNO, 0); }, true, 7, L"no;"},
     };
     for (const SCase& c : cases) {
@@ -755,8 +773,12 @@ struct SIcon
     unsigned bits;
     UINT group;
 };
-const SIcon kIcons[] = {{0x00, 107}, {MB_ICONHAND, 105}, {MB_ICONQUESTION, 108},
-                        {MB_ICONEXCLAMATION, 106}, {MB_ICONASTERISK, 107}, {0x50, 107},
+const SIcon kIcons[] = {{0x00, 107},
+                        {MB_ICONHAND, 105},
+                        {MB_ICONQUESTION, 108},
+                        {MB_ICONEXCLAMATION, 106},
+                        {MB_ICONASTERISK, 107},
+                        {0x50, 107},
                         {0xF0, 107}};
 
 const Info& FileNotFound()
@@ -775,7 +797,8 @@ bool Overlap(const RECT& a, const RECT& b)
 bool CaptionFits(HWND hButton)
 {
     HDC dc = ::GetDC(hButton);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hButton, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hButton, WM_GETFONT, 0, 0)));
     const ustring text = TextOf(hButton);
     SIZE size = {};
     ::GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
@@ -786,8 +809,9 @@ bool CaptionFits(HWND hButton)
 }
 
 // Everything a user sees of an open message box, against what the flags chose.
-void ExpectMessageBox(HWND h, const std::vector<std::wstring>& captions, const std::vector<int>& ids,
-                      UINT group, const ustring& text, const ustring& caption)
+void ExpectMessageBox(HWND h, const std::vector<std::wstring>& captions,
+                      const std::vector<int>& ids, UINT group, const ustring& text,
+                      const ustring& caption)
 {
     SCOPED_TRACE(::testing::Message() << "box " << ustring::WideCharToMultiByte(text, CP_UTF8, 0));
     EXPECT_EQ(caption, TextOf(h));
@@ -806,7 +830,8 @@ void ExpectMessageBox(HWND h, const std::vector<std::wstring>& captions, const s
         EXPECT_EQ(ids[i], ::GetDlgCtrlID(buttons[i])) << i;
         EXPECT_TRUE(CaptionFits(buttons[i])) << "clipped caption " << i;
         const RECT b = ClientRectOf(h, buttons[i]);
-        EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right <= client.right && b.bottom <= client.bottom)
+        EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right <= client.right &&
+                    b.bottom <= client.bottom)
             << "button " << i << " outside the client area";
         EXPECT_FALSE(Overlap(b, textRect)) << "button " << i << " over the text";
         if (i > 0) {
@@ -895,12 +920,10 @@ TEST_F(DialogTest, InfoAreaRevealsTheDetails)
         };
     };
     auto openDetails = [&](CDriver& d) {
-        d.Do([&] { ClickCentreOf(::GetDlgItem(box, 1006)); })
-            .WaitForDialog(details, box)
-            .Do([&] {
-                EXPECT_FALSE(::IsWindowEnabled(box)) << "the box waits under its details";
-                EXPECT_EQ(2u, WndTestAccess::Count());
-            });
+        d.Do([&] { ClickCentreOf(::GetDlgItem(box, 1006)); }).WaitForDialog(details, box).Do([&] {
+            EXPECT_FALSE(::IsWindowEnabled(box)) << "the box waits under its details";
+            EXPECT_EQ(2u, WndTestAccess::Count());
+        });
     };
     auto backToBox = [&](CDriver& d) {
         d.Then([&] { return ActiveDialog() == box; }).Do([&] {
@@ -1136,8 +1159,8 @@ TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
     for (const auto& entry : t.GetTable())
         EXPECT_EQ(entry.first.empty(), entry.second.empty()) << "an empty translation";
 
-    const Info reply(CCommException(77, L".\\Receiver", L"Query", L"{2,,value out of range}",
-                                    L"Receiver"));
+    const Info reply(
+        CCommException(77, L".\\Receiver", L"Query", L"{2,,value out of range}", L"Receiver"));
     for (const SButtonSet& set : kButtonSets) {
         if (!set.name)
             continue;
@@ -1164,7 +1187,8 @@ TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
                 .Do([&] {
                     EXPECT_EQ(ustring(L"Schließen"), TextOf(::GetDlgItem(details, IDCANCEL)));
                     std::vector<ustring> labels;
-                    for (HWND c = ::GetWindow(details, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+                    for (HWND c = ::GetWindow(details, GW_CHILD); c;
+                         c = ::GetWindow(c, GW_HWNDNEXT))
                         if (ClassOf(c) == L"Static")
                             labels.push_back(TextOf(c));
                     EXPECT_EQ((std::vector<ustring>{L"Quelle:", L"Funktion:", L"Datei:", L"Zeile:",

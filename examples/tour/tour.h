@@ -16,3 +16,5 @@ void TourFiles();
 void TourTime();
 void TourNumerics();
 void TourLog();
+/// Shows the library's message box: needs a display; bAuto presses OK by itself.
+void TourDialogs(bool bAuto);

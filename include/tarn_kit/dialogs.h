@@ -30,8 +30,7 @@ public:
 
     /// Sees every message of a routed dialog first; true takes it away from the
     /// standard handlers. pResult is NULL on the dialog path.
-    virtual bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                              LRESULT* pResult);
+    virtual bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
 protected:
     virtual int OnCreate(CREATESTRUCTW* pcs);
@@ -131,7 +130,9 @@ class TARNKIT_API CWaitCursor
 {
 public:
     /// Both NULL hides the cursor; otherwise LoadCursorW(hInstance, name).
-    explicit CWaitCursor(HINSTANCE hInstance = nullptr, const wchar_t* name = IDC_WAIT);
+    /// The default name is the system wait cursor, IDC_WAIT (32514).
+    explicit CWaitCursor(HINSTANCE hInstance = nullptr,
+                         const wchar_t* name = MAKEINTRESOURCEW(32514));
     // Copies restore the same cursor as the original: a scope guard handed on.
     CWaitCursor(const CWaitCursor&) = default;
     CWaitCursor& operator=(const CWaitCursor&) = default;

@@ -152,18 +152,9 @@ public:
     static int ReportError(const CExInfo& info, HWND hParent, unsigned int type);
 
     // Attributes
-    unsigned int GetLine() const noexcept
-    {
-        return m_nLine;
-    }
-    ustring GetFileName() const
-    {
-        return m_strFileName;
-    }
-    ustring GetFunction() const
-    {
-        return m_strFunction;
-    }
+    unsigned int GetLine() const noexcept { return m_nLine; }
+    ustring GetFileName() const { return m_strFileName; }
+    ustring GetFunction() const { return m_strFunction; }
 
     /// Caption of error reports; null restores the default, the executable's base name.
     static void SetAppName(const wchar_t* szName);
