@@ -956,7 +956,8 @@ TEST_F(DialogTest, InfoAreaRevealsTheDetails)
         // On the top-left corner: the second.
         .Do(clickInfoArea(0, 0, false, false))
         .Pause()
-        .Do(infoShown(true, "after two clicks"));
+        .Do(infoShown(true, "after two clicks"))
+        .Do([&] { SaveScreenshot(box, L"message_info_revealed"); });
     openDetails(d);
     d.Pause(5).Do([&] {
         EXPECT_EQ(ustring(L"TK-100 Monitor"), TextOf(details));
@@ -1386,4 +1387,19 @@ TEST(CWaitCursorTest, ShowsACursorForItsLifetime)
         EXPECT_EQ(wait, ::GetCursor()) << "nested guards unwind in reverse";
     }
     EXPECT_EQ(arrow, ::GetCursor());
+}
+
+// A snapshot that was cleared: an empty message under the application's name.
+TEST_F(DialogTest, ClearedSnapshotShowsAnEmptyMessage)
+{
+    Info info(CWinException(5, L".\\File", L"CreateFile", ERROR_ACCESS_DENIED));
+    info.Clear();
+    HWND h = nullptr;
+    CDriver d;
+    d.WaitForDialog(h).Do([&] {
+        EXPECT_EQ(ustring(), TextOf(::GetDlgItem(h, 1005)));
+        EXPECT_EQ(CStdException::GetAppName(), TextOf(h));
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(IDCANCEL, Report(d, info, nullptr, MB_OK));
 }

@@ -29,6 +29,7 @@ PAGE = [
         ("message_retrycancel_de", "MB_RETRYCANCEL"),
     ]),
     ("The details, after two clicks on the Info area and a click on the revealed button", [
+        ("message_info_revealed", "the box after two clicks on the area below its icon"),
         ("details_en", "English, a CWinException with the largest line number"),
         ("details_de", "German, a CCommException from a receiver"),
     ]),
