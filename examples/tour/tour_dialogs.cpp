@@ -102,7 +102,9 @@ void TourDialogs(bool bAuto)
                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     } catch (const CStdException& e) {
         const CStdException::CExInfo info(e);
-        std::printf("  caught: %s in %s (%s)\n", U8(info.GetErrorMessage()).c_str(),
+        ustring message = info.GetErrorMessage();
+        message.erase(message.find_last_not_of(L"\r\n") + 1); // the system's text ends a line
+        std::printf("  caught: %s in %s (%s)\n", U8(message).c_str(),
                     U8(info.GetFunction()).c_str(), U8(info.GetFileName()).c_str());
         if (bAuto)
             ::SetTimer(nullptr, 0, 100, &AutoPress);

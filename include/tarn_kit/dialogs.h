@@ -96,10 +96,10 @@ public:
     virtual unsigned GetDlgItemTextW(int nID, ustring& text);
     virtual unsigned GetDlgItemTextLength(int nID);
 
+protected:
     /// The one dialog procedure of every CDialog; lParam of the creation is the object.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-protected:
     HINSTANCE m_hInstance;
     UINT m_nIDTemplate;
     void* m_hTemplate;
