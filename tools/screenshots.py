@@ -13,7 +13,7 @@ import zlib
 
 PAGE = [
     ("The message box, one per button set (English)", [
-        ("message_ok_en", "MB_OK | MB_ICONINFORMATION: one OK button in the middle"),
+        ("message_ok_en", "MB_OK without icon bits: information, one OK button in the middle"),
         ("message_okcancel_en", "MB_OKCANCEL | MB_ICONHAND: the error icon"),
         ("message_abortretryignore_en", "MB_ABORTRETRYIGNORE | MB_ICONQUESTION"),
         ("message_yesnocancel_en", "MB_YESNOCANCEL | MB_ICONEXCLAMATION: the warning icon"),
