@@ -99,5 +99,17 @@ int main()
           "CIniFile");
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);
     CFile::Remove(path);
+    // The window registry's lock and map are exported data behind FindInstance.
+    struct CProbe : CDialog
+    {
+        CProbe() : CDialog(nullptr, 0, nullptr) {}
+        ~CProbe() override { UnregisterInstance(reinterpret_cast<HWND>(0x4)); }
+        bool Registered() { return FindInstance(reinterpret_cast<HWND>(0x4)) == this; }
+        bool Register() { return RegisterInstance(reinterpret_cast<HWND>(0x4), this); }
+    } probe;
+    check(!probe.Registered() && probe.Register() && probe.Registered(), "the window registry");
+    {
+        CWaitCursor wait;
+    }
     return failures == 0 ? 0 : 1;
 }

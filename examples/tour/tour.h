@@ -17,3 +17,5 @@ void TourTime();
 void TourNumerics();
 void TourLog();
 void TourSettings();
+/// Shows the library's message box: needs a display; bAuto presses OK by itself.
+void TourDialogs(bool bAuto);

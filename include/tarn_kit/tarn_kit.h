@@ -4,6 +4,7 @@
 #include "config.h"
 #include "version.h"
 
+#include "dialogs.h"
 #include "exceptions.h"
 #include "file.h"
 #include "log_file.h"
