@@ -6,10 +6,13 @@
 
 #include "exceptions.h"
 #include "file.h"
+#include "library.h"
 #include "log_file.h"
 #include "matrix.h"
 #include "objects.h"
+#include "shell.h"
 #include "system_time.h"
+#include "thread.h"
 #include "translator.h"
 #include "ustring.h"
 #include "variant.h"
