@@ -46,6 +46,17 @@ int main()
     CEvent event(nullptr, TRUE, TRUE);
     check(::WaitForSingleObject(event, 0) == WAIT_OBJECT_0, "CEvent");
 
+    struct Work : CAPC
+    {
+        DWORD Run() override { return 7; }
+    } work;
+    check(work.Invoke() == 7, "CAPC runs a derived class's work");
+    {
+        CLibrary library(L"TarnKit.dll");
+        CCOMInitializer com(false);
+        check(!IsHighDPI() && !IsWideScreen(), "CLibrary, CCOMInitializer and the shell helpers");
+    }
+
     CSystemTime t(2024, 2, 29, 12, 0, 0, 0);
     check(t.Format(1033, L"%Y-%m-%d %A") == L"2024-02-29 Thursday", "CSystemTime::Format");
 
