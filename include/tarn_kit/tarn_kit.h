@@ -1,9 +1,13 @@
 // TarnKit: every public header of the library.
 #pragma once
 
+// First: it brings winsock2.h, which must come before windows.h.
+#include "socket.h"
+
 #include "config.h"
 #include "version.h"
 
+#include "comm_port.h"
 #include "exceptions.h"
 #include "file.h"
 #include "log_file.h"
