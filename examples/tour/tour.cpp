@@ -13,5 +13,6 @@ int main()
     TourTime();
     TourLog();
     TourNumerics();
+    TourComm();
     return 0;
 }

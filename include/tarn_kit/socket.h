@@ -3,8 +3,8 @@
 // Classes in this file:
 //   CWSASocket - owner of one Winsock 2 socket
 //
-// Include this header (or winsock2.h) before windows.h and before any other TarnKit header:
-// windows.h brings the older winsock.h, which clashes with winsock2.h.
+// Include this header, any other TarnKit header or winsock2.h before windows.h: windows.h
+// brings the older winsock.h, after which winsock2.h cannot follow.
 // The application calls WSAStartup before the first socket and WSACleanup after the
 // last; the library does neither.
 #pragma once

@@ -1,9 +1,6 @@
 // TarnKit: every public header of the library.
 #pragma once
 
-// First: it brings winsock2.h, which must come before windows.h.
-#include "socket.h"
-
 #include "config.h"
 #include "version.h"
 
@@ -13,6 +10,7 @@
 #include "log_file.h"
 #include "matrix.h"
 #include "objects.h"
+#include "socket.h"
 #include "system_time.h"
 #include "translator.h"
 #include "ustring.h"
