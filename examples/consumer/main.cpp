@@ -83,6 +83,23 @@ int main()
     check(ui == L"Value out of range", "CCommException");
     check(tarn_kit::round(-2.5) == -3, "round");
 
+    try {
+        CCommPort port(L"\\\\.\\COM250", 0);
+        check(false, "CCommPort");
+    } catch (const CWinException& e) {
+        check(e.GetFunction() == L"CreateFile", "CCommPort");
+    }
+    // Winsock is not started here, so creating a socket fails as the platform says.
+    try {
+        CWSASocket sock;
+        sock.Create(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
+        check(false, "CWSASocket");
+    } catch (const CWinException& e) {
+        check(e.GetFunction() == L"WSASocket" && e.GetFileName() == L".\\Socket" &&
+                  e.GetErrorCode() == WSANOTINITIALISED,
+              "CWSASocket");
+    }
+
     ustring temp, path;
     CFile::GetTempPathW(temp);
     CFile::GetTempFileNameW(temp, L"tk", 0, path);

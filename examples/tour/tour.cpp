@@ -21,5 +21,6 @@ int main(int argc, char** argv)
     TourLog();
     TourSettings();
     TourNumerics();
+    TourComm();
     return 0;
 }

@@ -19,3 +19,4 @@ void TourLog();
 void TourSettings();
 /// Shows the library's message box: needs a display; bAuto presses OK by itself.
 void TourDialogs(bool bAuto);
+void TourComm();

@@ -4,6 +4,7 @@
 #include "config.h"
 #include "version.h"
 
+#include "comm_port.h"
 #include "dialogs.h"
 #include "exceptions.h"
 #include "file.h"
@@ -13,6 +14,7 @@
 #include "objects.h"
 #include "settings.h"
 #include "shell.h"
+#include "socket.h"
 #include "system_time.h"
 #include "thread.h"
 #include "translator.h"
