@@ -308,28 +308,46 @@ TEST(CSystemTimeFormatTest, NumericCodesScanningAndFailures)
                          ERROR_INVALID_FLAGS);
 }
 
-// The locale codes against the platform's own pictures for the same value; %c is %x and %X.
+// The locale codes against the locale's own names (GetLocaleInfoW), the fields' digits and, for
+// %x and %X, the platform's default pictures; %c is %x and %X.
 TEST(CSystemTimeFormatTest, LocaleCodesAgreeWithThePlatform)
 {
-    // Each code beside its picture, dates first.
-    const wchar_t* const codes[] = {
-        L"%a", L"ddd",  L"%#a", L"ddd",  L"%A", L"dddd", L"%b",  L"MMM", L"%B", L"MMMM", L"%d",
-        L"dd", L"%#d",  L"d",   L"%m",   L"MM", L"%#m",  L"M",   L"%y",  L"yy", L"%#y",  L"y",
-        L"%Y", L"yyyy", L"%#Y", L"yyyy", L"%H", L"HH",   L"%#H", L"H",   L"%I", L"hh",   L"%#I",
-        L"h",  L"%M",   L"mm",  L"%#M",  L"m",  L"%p",   L"tt",  L"%S",  L"ss", L"%#S",  L"s"};
-    ustring format = L"%x|%#x|%X";
-    for (size_t i = 0; i < sizeof codes / sizeof *codes; i += 2)
-        format += L"|" + ustring(codes[i]);
+    const wchar_t* const format = L"%x|%#x|%X|%a|%#a|%A|%b|%B|%d|%#d|%m|%#m|%y|%#y|%Y|%#Y|%H|%#H|"
+                                  L"%I|%#I|%M|%#M|%p|%S|%#S";
     for (LCID lcid : {1033u, 1031u, 1036u})
         for (const SYSTEMTIME& v :
              {St(2024, 2, 29, 13, 5, 9, 7), St(2023, 1, 1), St(1999, 12, 31, 23, 59, 59),
               St(2005, 5, 6, 12), St(1601, 1, 1, 1, 2, 3), St(30827, 12, 31, 11, 59, 59)}) {
+            auto info = [lcid](LCTYPE item) {
+                wchar_t b[80] = {};
+                EXPECT_GT(::GetLocaleInfoW(lcid, item, b, 80), 0) << item;
+                return ustring(b);
+            };
+            auto digits = [](const wchar_t* picture, int value) {
+                wchar_t b[16] = {};
+                std::swprintf(b, 16, picture, value);
+                return ustring(b);
+            };
+            FILETIME ft;
+            SYSTEMTIME st = v; // with the platform's day of the week
+            ASSERT_TRUE(::SystemTimeToFileTime(&v, &ft) && ::FileTimeToSystemTime(&ft, &st));
+            const int day = (st.wDayOfWeek + 6) % 7, month = st.wMonth - 1;
+            const int year = st.wYear % 100, hour12 = st.wHour % 12 ? st.wHour % 12 : 12;
+            ustring expected = Raw(true, lcid, DATE_SHORTDATE, st, nullptr) + L"|" +
+                               Raw(true, lcid, DATE_LONGDATE, st, nullptr) + L"|" +
+                               Raw(false, lcid, 0, st, nullptr);
+            for (const ustring& part :
+                 {info(LOCALE_SABBREVDAYNAME1 + day), info(LOCALE_SABBREVDAYNAME1 + day),
+                  info(LOCALE_SDAYNAME1 + day), info(LOCALE_SABBREVMONTHNAME1 + month),
+                  info(LOCALE_SMONTHNAME1 + month), digits(L"%02d", st.wDay),
+                  digits(L"%d", st.wDay), digits(L"%02d", st.wMonth), digits(L"%d", st.wMonth),
+                  digits(L"%02d", year), digits(L"%d", year), digits(L"%d", st.wYear),
+                  digits(L"%d", st.wYear), digits(L"%02d", st.wHour), digits(L"%d", st.wHour),
+                  digits(L"%02d", hour12), digits(L"%d", hour12), digits(L"%02d", st.wMinute),
+                  digits(L"%d", st.wMinute), info(st.wHour < 12 ? LOCALE_S1159 : LOCALE_S2359),
+                  digits(L"%02d", st.wSecond), digits(L"%d", st.wSecond)})
+                expected += L"|" + part;
             const CSystemTime t = Make(v);
-            ustring expected = Raw(true, lcid, DATE_SHORTDATE, t, nullptr) + L"|" +
-                               Raw(true, lcid, DATE_LONGDATE, t, nullptr) + L"|" +
-                               Raw(false, lcid, 0, t, nullptr);
-            for (size_t i = 0; i < sizeof codes / sizeof *codes; i += 2)
-                expected += L"|" + Raw(i < 26, lcid, 0, t, codes[i + 1]);
             EXPECT_EQ(expected, t.Format(lcid, format)) << Text(t) << " in " << lcid;
             EXPECT_EQ(t.Format(lcid, L"%x %X|%#x %#X"), t.Format(lcid, L"%c|%#c"));
         }
