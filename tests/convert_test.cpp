@@ -190,8 +190,8 @@ TEST_F(NumberTest, FollowsTheUsersOwnSettings)
     EXPECT_EQ(ustring(L".50"), ustring::fcvt(0.5, 2));
     EXPECT_EQ(ustring(L"(.05)"), ustring::fcvt(-0.05, 2));
     ASSERT_TRUE(user.Set(LOCALE_SGROUPING, L"0;0"));
-    for (const auto& [mode, expected] : {std::pair(L"2", L"- 1234"), std::pair(L"3", L"1234-"),
-                                         std::pair(L"4", L"1234 -")}) {
+    for (const auto& [mode, expected] :
+         {std::pair(L"2", L"- 1234"), std::pair(L"3", L"1234-"), std::pair(L"4", L"1234 -")}) {
         ASSERT_TRUE(user.Set(LOCALE_INEGNUMBER, mode));
         Use(LOCALE_USER_DEFAULT);
         EXPECT_EQ(ustring(expected), ustring::i64toa(-1234)) << mode;

@@ -27,7 +27,8 @@ class MessageFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_path = tarn_kit_test::BesideModule(::GetModuleHandleW(L"TarnKit.dll"), L"Win32Errors.txt");
+        m_path =
+            tarn_kit_test::BesideModule(::GetModuleHandleW(L"TarnKit.dll"), L"Win32Errors.txt");
     }
     void TearDown() override { ::DeleteFileW(m_path.c_str()); }
     static bool Message(DWORD code, ustring& text)

@@ -241,8 +241,7 @@ TEST_F(CLogFileTest, TwoProcessesAppendToOneFile)
     ASSERT_TRUE(started);
 
     const HANDLE readyOrGone[] = {ready, pi.hProcess};
-    const DWORD handshake =
-        ::WaitForMultipleObjects(2, readyOrGone, FALSE, kHandshakeTimeout);
+    const DWORD handshake = ::WaitForMultipleObjects(2, readyOrGone, FALSE, kHandshakeTimeout);
     EXPECT_EQ(WAIT_OBJECT_0, handshake) << "the child neither signalled nor ended in time";
     WriteCalls(log, L"parent", 0, kProcessCalls / 2);
     go.Set();

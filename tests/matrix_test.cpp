@@ -216,11 +216,11 @@ TEST(LinearAlgebraTest, WorkedExampleToTheBit)
     EXPECT_EQ(143.9999999999999, determinant(A));
     EXPECT_TRUE(SameBits(Make(3, 1, {-1.6666666666666674, 3.0000000000000018, 4.1666666666666705}),
                          gauss(A, Make(3, 1, {1, 9, -4}))));
-    EXPECT_TRUE(SameBits(Make(3, 3,
-                              {0.1111111111111112, -0.277777777777778, -0.1805555555555557, 0.0,
-                               0.5000000000000004, 0.3750000000000002, -0.1111111111111112,
-                               0.7777777777777783, 0.6805555555555561}),
-                         invert(A)));
+    EXPECT_TRUE(SameBits(
+        Make(3, 3,
+             {0.1111111111111112, -0.277777777777778, -0.1805555555555557, 0.0, 0.5000000000000004,
+              0.3750000000000002, -0.1111111111111112, 0.7777777777777783, 0.6805555555555561}),
+        invert(A)));
 }
 
 // Seeded random systems: gauss and invert throw exactly when the determinant is 0.0 (small

@@ -11,7 +11,8 @@ using tarn_kit::ustring;
 TEST(CTranslatorInstanceTest, FirstUseLoadsTheExecutablesLanguageFile)
 {
     std::wstring path = tarn_kit_test::BesideModule(nullptr, L"xload_test.lng");
-    tarn_kit_test::WriteBytes(path, tarn_kit_test::Utf16(L"\uFEFF[Win32]\n[Windows]\n[Yes]\n[Ja]\n"));
+    tarn_kit_test::WriteBytes(path,
+                              tarn_kit_test::Utf16(L"\uFEFF[Win32]\n[Windows]\n[Yes]\n[Ja]\n"));
 
     ustring text;
     EXPECT_TRUE(text.xload(::GetModuleHandleW(L"TarnKit.dll"), 111));
