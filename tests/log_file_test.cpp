@@ -5,18 +5,22 @@
 #include <tarn_kit/log_file.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <thread>
 #include <vector>
 
 using tarn_kit::CLogFile;
 using CLogFileTest = tarn_kit_test::TempDirTest;
+using tarn_kit_test::ReadBytes;
 
 namespace {
 
-const wchar_t kChildVar[] = L"TARNKIT_LOG_TEST_FILE"; // set only for the second process
+// Set only for the second process: the shared file, and the base name of the two events of
+// the handshake ("-ready": the child has written its first call; "-go": the parent has
+// written between that call and the child's next).
+const wchar_t kChildFile[] = L"TARNKIT_LOG_TEST_FILE";
+const wchar_t kChildEvents[] = L"TARNKIT_LOG_TEST_EVENTS";
+constexpr DWORD kHandshakeTimeout = 60000;
 constexpr int kProcessCalls = 1000;
 constexpr unsigned __int64 kSecond = 10000000;
 
@@ -45,12 +49,6 @@ std::set<std::wstring> Stamps(unsigned __int64 from = kStart, unsigned __int64 t
         stamps.insert(std::wstring(date) + L", " + time);
     }
     return stamps;
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 struct Entry
@@ -88,10 +86,10 @@ std::wstring Line(const std::wstring& writer, int call, int line)
     return writer + L" " + std::to_wstring(call) + L" " + std::to_wstring(line);
 }
 
-// Calls 0..calls-1 of one writer, with blank lines and CRs that the log drops.
-void WriteCalls(CLogFile& log, const std::wstring& writer, int calls)
+// Calls from..to-1 of one writer, with blank lines and CRs that the log drops.
+void WriteCalls(CLogFile& log, const std::wstring& writer, int from, int to)
 {
-    for (int c = 0; c < calls; ++c) {
+    for (int c = from; c < to; ++c) {
         std::wstring message;
         for (int line = 1; line <= c % 4 + 1; ++line)
             message += Line(writer, c, line) + (line % 2 ? L"\r\n" : L"\n\n");
@@ -140,7 +138,7 @@ TEST_F(CLogFileTest, NewFileGetsTheMarkThenExactEntries)
 
     // Existing files are appended after their end without a second mark, even when they do not
     // hold whole characters.
-    std::ofstream(Path(L"b.log").c_str(), std::ios::binary) << "abc";
+    tarn_kit_test::WriteBytes(Path(L"b.log"), "abc");
     ASSERT_TRUE(log.Open(Path(L"a.log").c_str()) && log.Write(L"new") &&
                 log.Open(Path(L"b.log").c_str()) && log.Write(L"new"));
     EXPECT_EQ(6u, ParseLog(ReadBytes(Path(L"a.log"))).size());
@@ -197,7 +195,7 @@ TEST_F(CLogFileTest, ThreadsKeepEachCallTogether)
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back(WriteCalls, std::ref(log),
-                             writers.emplace_back(L"t" + std::to_wstring(t)), 200);
+                             writers.emplace_back(L"t" + std::to_wstring(t)), 0, 200);
     for (std::thread& t : threads)
         t.join();
     ExpectAllCallsWhole(ParseLog(ReadBytes(Path(L"threads.log"))), writers, 200);
@@ -206,38 +204,63 @@ TEST_F(CLogFileTest, ThreadsKeepEachCallTogether)
 // The second writer of TwoProcessesAppendToOneFile: this program run again.
 TEST(CLogFileChild, DISABLED_AppendLoop)
 {
-    wchar_t path[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {}, events[MAX_PATH] = {};
     CLogFile log;
-    ASSERT_TRUE(::GetEnvironmentVariableW(kChildVar, path, MAX_PATH) && log.Open(path))
+    ASSERT_TRUE(::GetEnvironmentVariableW(kChildFile, path, MAX_PATH) &&
+                ::GetEnvironmentVariableW(kChildEvents, events, MAX_PATH) && log.Open(path))
         << "runs only as the second process of TwoProcessesAppendToOneFile";
-    WriteCalls(log, L"child", kProcessCalls);
+    tarn_kit::CEvent ready(EVENT_MODIFY_STATE, FALSE, (std::wstring(events) + L"-ready").c_str());
+    tarn_kit::CEvent go(SYNCHRONIZE, FALSE, (std::wstring(events) + L"-go").c_str());
+    WriteCalls(log, L"child", 0, 1);
+    ready.Set();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(go, kHandshakeTimeout));
+    WriteCalls(log, L"child", 1, kProcessCalls);
 }
 
+// Both writers hold the file open at once: the child's first call, then half of the parent's,
+// then the two run side by side. A writer that appended at its own stale end would overwrite.
 TEST_F(CLogFileTest, TwoProcessesAppendToOneFile)
 {
     const std::wstring path = Path(L"shared.log");
+    const std::wstring events = L"tarnkit-log-test-" + std::to_wstring(::GetCurrentProcessId());
+    tarn_kit::CEvent ready(nullptr, TRUE, FALSE, (events + L"-ready").c_str());
+    tarn_kit::CEvent go(nullptr, TRUE, FALSE, (events + L"-go").c_str());
     wchar_t self[MAX_PATH] = {};
     std::wstring args = L"child --gtest_also_run_disabled_tests --gtest_filter=CLogFileChild.*";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     CLogFile log;
-    ::SetEnvironmentVariableW(kChildVar, path.c_str());
-    ASSERT_TRUE(
+    ::SetEnvironmentVariableW(kChildFile, path.c_str());
+    ::SetEnvironmentVariableW(kChildEvents, events.c_str());
+    const bool started =
         ::GetModuleFileNameW(nullptr, self, MAX_PATH) && log.Open(path.c_str()) &&
-        ::CreateProcessW(self, &args[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ::SetEnvironmentVariableW(kChildVar, nullptr);
+        ::CreateProcessW(self, &args[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableW(kChildFile, nullptr);
+    ::SetEnvironmentVariableW(kChildEvents, nullptr);
+    ASSERT_TRUE(started);
 
-    // From the child's first entry on both write at once.
-    while (ReadBytes(path).size() <= 2 && ::WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT)
-        continue;
-    WriteCalls(log, L"parent", kProcessCalls);
+    const HANDLE readyOrGone[] = {ready, pi.hProcess};
+    const DWORD handshake = ::WaitForMultipleObjects(2, readyOrGone, FALSE, kHandshakeTimeout);
+    EXPECT_EQ(WAIT_OBJECT_0, handshake) << "the child ended, or timed out, before signalling";
+    WriteCalls(log, L"parent", 0, kProcessCalls / 2);
+    go.Set();
+    WriteCalls(log, L"parent", kProcessCalls / 2, kProcessCalls);
     DWORD exitCode = 1;
     EXPECT_TRUE(::WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0 &&
                 ::GetExitCodeProcess(pi.hProcess, &exitCode) && exitCode == 0);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    ExpectAllCallsWhole(ParseLog(ReadBytes(path)), {L"parent", L"child"}, kProcessCalls);
+    const std::vector<Entry> entries = ParseLog(ReadBytes(path));
+    ExpectAllCallsWhole(entries, {L"parent", L"child"}, kProcessCalls);
+    // The handshake's order is in the file: child 0 before parent 0, parent's half before child 1.
+    auto at = [&](const std::wstring& text) {
+        return std::find_if(entries.begin(), entries.end(),
+                            [&](const Entry& e) { return e.text == text; }) -
+               entries.begin();
+    };
+    EXPECT_TRUE(at(Line(L"child", 0, 1)) < at(Line(L"parent", 0, 1)) &&
+                at(Line(L"parent", kProcessCalls / 2 - 1, 1)) < at(Line(L"child", 1, 1)));
 }
 
 // Slot reuse: a handle made after many open/write/close cycles, failed opens among them, takes

@@ -1,6 +1,6 @@
 // Shared helpers of the test programs: printing ustring, asserting a
 // CWinException, the platform's own code and text for a failure, the handle-leak
-// judge, and a fixture that gives each test its own folder.
+// judge, file bytes, and a fixture that gives each test its own folder.
 #pragma once
 
 #include <tarn_kit/exceptions.h>
@@ -83,6 +83,48 @@ inline void ExpectNoHandleLeak(const std::function<void()>& cycle)
     HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     EXPECT_EQ(before, after) << "handles leaked";
     ::CloseHandle(after);
+}
+
+// UTF-16 text as the bytes of a file.
+inline std::string Utf16(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// Writes a file with exactly these bytes, replacing it.
+inline void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    EXPECT_TRUE(h != INVALID_HANDLE_VALUE &&
+                ::WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr) &&
+                done == bytes.size())
+        << "writing " << ::tarn_kit::ustring(path);
+    ::CloseHandle(h);
+}
+
+// A file's bytes, read while others may still write it; empty when it cannot be opened.
+inline std::string ReadBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[65536];
+    DWORD done = 0;
+    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &done, nullptr) &&
+           done > 0)
+        bytes.append(buffer, done);
+    ::CloseHandle(h);
+    return bytes;
+}
+
+// The path of a file in the folder of a module (nullptr: this program).
+inline std::wstring BesideModule(HMODULE module, const wchar_t* name)
+{
+    wchar_t path[MAX_PATH] = {};
+    EXPECT_GT(::GetModuleFileNameW(module, path, MAX_PATH), 0u);
+    std::wstring s = path;
+    return s.replace(s.rfind(L'\\') + 1, std::wstring::npos, name);
 }
 
 // Removes a folder and everything in it; quiet about what is already gone.

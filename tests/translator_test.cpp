@@ -31,13 +31,12 @@ struct PhoenixSingletonTestAccess
 using tarn_kit::CTranslator;
 using tarn_kit::ustring;
 typedef CTranslator::CTable CTable;
+using tarn_kit_test::BesideModule;
+using tarn_kit_test::ReadBytes;
+using tarn_kit_test::Utf16;
+using tarn_kit_test::WriteBytes;
 
 namespace {
-
-std::string Bytes(const std::wstring& text)
-{
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
 
 // A language file written by the test itself, independent of the library's writer.
 std::string LanguageFile(const CTable& table)
@@ -45,37 +44,7 @@ std::string LanguageFile(const CTable& table)
     std::wstring text = L"\uFEFF";
     for (const auto& entry : table)
         text += L"[" + entry.first + L"]\n[" + entry.second + L"]\n";
-    return Bytes(text);
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    ::WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr);
-    ::CloseHandle(h);
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    char buffer[65536];
-    DWORD done = 0;
-    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &done, nullptr) &&
-           done > 0)
-        bytes.append(buffer, done);
-    ::CloseHandle(h);
-    return bytes;
-}
-
-std::wstring BesideThisProgram(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s = path;
-    return s.replace(s.rfind(L'\\') + 1, std::wstring::npos, name);
+    return Utf16(text);
 }
 
 ustring MenuText(HMENU hMenu, int position)
@@ -136,48 +105,23 @@ DWORD RunProgram(std::wstring commandLine, std::string& output)
     return code;
 }
 
-// id -> text of the string tables of one language in a script that windres
-// decompiled: lines `  114, "text"` or `  114, L"text"` with C escapes.
-std::map<unsigned, ustring> StringTables(const std::wstring& script, const std::string& language)
+// The ids of the string tables of one language in a script that windres decompiled:
+// lines `  114, "text"` between STRINGTABLE and END.
+std::vector<unsigned> StringIds(const std::wstring& script, const std::string& language)
 {
-    std::map<unsigned, ustring> strings;
+    std::vector<unsigned> ids;
     const std::string text = ReadBytes(script);
-    std::string current;
+    std::string current, line;
     bool inTable = false;
-    for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
-        end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(pos, end - pos);
+    for (std::size_t pos = 0, end = 0; end != std::string::npos; pos = end + 1) {
+        line = text.substr(pos, (end = text.find('\n', pos)) - pos);
         if (line.compare(0, 9, "LANGUAGE ") == 0)
             current = line.substr(9);
         inTable = line == "STRINGTABLE" ? current == language : inTable && line != "END";
-        std::size_t open = line.find('"');
-        if (!inTable || open == std::string::npos || line.back() != '"')
-            continue;
-        ustring value;
-        for (std::size_t i = open + 1; i + 1 < line.size(); ++i) {
-            unsigned c = static_cast<unsigned char>(line[i]);
-            if (c == '\\') {
-                const char e = line[++i];
-                const bool hex = e == 'x';
-                const std::size_t start = hex ? i + 1 : i;
-                std::size_t n = 0;
-                while (n < (hex ? 4u : 3u) &&
-                       std::strchr(hex ? "0123456789abcdefABCDEF" : "01234567", line[start + n]) &&
-                       line[start + n])
-                    ++n;
-                c = n ? unsigned(std::stoul(line.substr(start, n), nullptr, hex ? 16 : 8))
-                      : unsigned(std::string("nrta").find(e) != std::string::npos
-                                     ? "\n\r\t\a"[std::string("nrta").find(e)]
-                                     : e);
-                i = n ? start + n - 1 : i;
-            }
-            value += wchar_t(c);
-        }
-        strings[unsigned(std::atoi(line.c_str()))] = value;
+        if (inTable && line.find('"') != std::string::npos)
+            ids.push_back(unsigned(std::atoi(line.c_str())));
     }
-    return strings;
+    return ids;
 }
 
 } // namespace
@@ -217,7 +161,7 @@ TEST_F(TranslatorTest, WritesTheDocumentedBytes)
     EXPECT_TRUE(t.LoadLanguageFile(path.c_str()) && t.GetTable().empty());
     Fill(t, {{L"OK", L"OK"}, {L"Cancel", L"Abbrechen"}});
     t.SaveLanguageFile(path.c_str());
-    EXPECT_EQ(Bytes(L"\uFEFF[Cancel]\n[Abbrechen]\n[OK]\n[OK]\n"), ReadBytes(path));
+    EXPECT_EQ(Utf16(L"\uFEFF[Cancel]\n[Abbrechen]\n[OK]\n[OK]\n"), ReadBytes(path));
 }
 
 // Random tables of awkward texts, some spanning many read blocks, survive the
@@ -262,7 +206,7 @@ TEST_F(TranslatorTest, ReaderEdgeCases)
         {L"[k]\r\n[v]\r\n", {}}, // hand-edited CR LF files read as one long text
     };
     for (const auto& c : cases) {
-        WriteBytes(Path(L"edge.lng"), Bytes(L"\uFEFF" + std::wstring(c.first)));
+        WriteBytes(Path(L"edge.lng"), Utf16(L"\uFEFF" + std::wstring(c.first)));
         CTranslator t;
         t.SetMode(CTranslator::eGather);
         ASSERT_TRUE(t.LoadLanguageFile(Path(L"edge.lng").c_str()));
@@ -402,11 +346,11 @@ TEST_F(TranslatorTest, GatherFindsStringsDialogsAndMenus)
     EXPECT_EQ(nullptr, ::GetActiveWindow());
 }
 
-// A module nobody here wrote: Wine's own comdlg32.dll, its English string tables
-// as windres decompiles them (made by the build beside this program).
+// A module nobody here wrote: Wine's own comdlg32.dll. Which English strings it has, windres
+// says (a decompiled script made by the build beside this program); their texts, LoadStringW.
 TEST_F(TranslatorTest, GatherAgreesWithWindresOnARealModule)
 {
-    const auto english = StringTables(BesideThisProgram(L"comdlg32.rc"), "9, 1");
+    const std::vector<unsigned> english = StringIds(BesideModule(nullptr, L"comdlg32.rc"), "9, 1");
     if (english.empty())
         GTEST_SKIP() << "no decompiled comdlg32.rc beside the test program";
     HMODULE hModule = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -416,10 +360,11 @@ TEST_F(TranslatorTest, GatherAgreesWithWindresOnARealModule)
     CTranslator t;
     t.Gather(hModule);
     EXPECT_GT(english.size(), 20u);
-    for (const auto& entry : english) {
-        ustring loaded;
-        EXPECT_TRUE(loaded.load(hModule, entry.first) && loaded == entry.second) << entry.first;
-        EXPECT_EQ(1u, t.GetTable().count(entry.second)) << entry.first;
+    for (unsigned id : english) {
+        const wchar_t* text = nullptr;
+        const int n = ::LoadStringW(hModule, id, reinterpret_cast<wchar_t*>(&text), 0);
+        ASSERT_GT(n, 0) << id;
+        EXPECT_EQ(1u, t.GetTable().count(ustring(text, std::size_t(n)))) << id;
     }
     ::FreeLibrary(hModule);
 }
@@ -427,8 +372,8 @@ TEST_F(TranslatorTest, GatherAgreesWithWindresOnARealModule)
 TEST_F(TranslatorTest, ToolGathersMergesAndCounts)
 {
     auto quoted = [](const std::wstring& s) { return L" \"" + s + L"\""; };
-    const std::wstring tool = quoted(BesideThisProgram(L"tklang.exe")).substr(1);
-    const std::wstring module = quoted(BesideThisProgram(L"translator_test.exe"));
+    const std::wstring tool = quoted(BesideModule(nullptr, L"tklang.exe")).substr(1);
+    const std::wstring module = quoted(BesideModule(nullptr, L"translator_test.exe"));
     std::string output;
     ASSERT_EQ(0u, RunProgram(tool + L" gather" + module + quoted(Path(L"fresh.lng")), output));
     CTranslator gathered;

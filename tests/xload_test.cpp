@@ -10,17 +10,9 @@ using tarn_kit::ustring;
 
 TEST(CTranslatorInstanceTest, FirstUseLoadsTheExecutablesLanguageFile)
 {
-    wchar_t exe[MAX_PATH] = {};
-    ASSERT_TRUE(::GetModuleFileNameW(nullptr, exe, MAX_PATH));
-    std::wstring path = exe;
-    path.replace(path.rfind(L'.'), std::wstring::npos, L".lng");
-    const std::wstring content =
-        std::wstring(1, wchar_t(0xFEFF)) + L"[Win32]\n[Windows]\n[Yes]\n[Ja]\n";
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD done = 0;
-    ::WriteFile(h, content.data(), DWORD(content.size() * 2), &done, nullptr);
-    ::CloseHandle(h);
+    std::wstring path = tarn_kit_test::BesideModule(nullptr, L"xload_test.lng");
+    tarn_kit_test::WriteBytes(path,
+                              tarn_kit_test::Utf16(L"\uFEFF[Win32]\n[Windows]\n[Yes]\n[Ja]\n"));
 
     ustring text;
     EXPECT_TRUE(text.xload(::GetModuleHandleW(L"TarnKit.dll"), 111));
