@@ -4,8 +4,10 @@
 #include "config.h"
 #include "version.h"
 
+#include "drawing.h"
 #include "exceptions.h"
 #include "file.h"
+#include "html.h"
 #include "log_file.h"
 #include "matrix.h"
 #include "objects.h"
