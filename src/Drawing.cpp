@@ -24,6 +24,23 @@ inline COLORREF ToColor(DWORD w)
     return ((w >> 16) & 0xFF) | (w & 0xFF00) | ((w & 0xFF) << 16);
 }
 
+// Rounding for |v| < kFar without a call into the C runtime (the runtime's floor and ceil
+// cost more than the rest of a run); exact, since such values convert to integers exactly.
+inline double Trunc(double v)
+{
+    return double(static_cast<long long>(v));
+}
+inline double Floor(double v)
+{
+    const double t = Trunc(v);
+    return t > v ? t - 1 : t;
+}
+inline double Ceil(double v)
+{
+    const double t = Trunc(v);
+    return t < v ? t + 1 : t;
+}
+
 // The loop range [from, to] cut to [0, limit - 1]; false when nothing is left.
 inline bool Clip(long long& from, long long& to, long limit)
 {
@@ -32,6 +49,20 @@ inline bool Clip(long long& from, long long& to, long limit)
     if (to > limit - 1)
         to = limit - 1;
     return from <= to;
+}
+
+// Adds one source row to the packed sums of its blocks: blue, red and green in 16-bit lanes
+// at bits 0, 16 and 32. F is the factor when known at compile time, else 0 (use f).
+template <std::size_t F>
+void AddBlocks(const DWORD* src, std::uint64_t* sums, std::size_t columns, std::size_t f)
+{
+    const std::size_t width = F ? F : f;
+    for (std::size_t X = 0; X < columns; ++X) {
+        std::uint64_t acc = 0;
+        for (std::size_t i = 0; i < width; ++i, ++src)
+            acc += (*src & 0x00FF00FFu) | (std::uint64_t(*src & 0xFF00u) << 24);
+        sums[X] += acc;
+    }
 }
 
 } // namespace
@@ -128,7 +159,7 @@ bool CCompatibleDC::ResampleDown(unsigned int factor)
     ::GdiFlush(); // GDI may still hold drawing into the bitmap in its batch
 
     // The block sums divided by n without a division per channel: with m = ceil(2^40 / n)
-    // the quotient (sum * m) >> 40 is exact while 255 * n * n < 2^40 (factors up to 255).
+    // the quotient (sum * m) >> 40 is exact while 255 * n * n < 2^40 (factors up to 254).
     const unsigned long long n = f * f;
     const bool reciprocal = n < 65000;
     const unsigned long long m = reciprocal ? ((1ULL << 40) + n - 1) / n : 0;
@@ -140,28 +171,57 @@ bool CCompatibleDC::ResampleDown(unsigned int factor)
     // reach it in either order (destination (X, Y) lies at or before the top-left of
     // block (X, Y) and of every later block), so the result is the same and the memory is
     // walked in order.
-    std::vector<unsigned long long> sums(static_cast<std::size_t>(columns * 3));
-    for (unsigned long long Y = 0; Y < rows; ++Y) {
-        std::fill(sums.begin(), sums.end(), 0ULL);
-        for (unsigned long long r = 0; r < f; ++r) {
-            const DWORD* src = m_pBits + (Y * f + r) * width;
-            unsigned long long* s = sums.data();
-            for (unsigned long long X = 0; X < columns; ++X, s += 3) {
-                unsigned long long b = 0, g = 0, red = 0;
-                for (unsigned long long i = 0; i < f; ++i) {
-                    const DWORD w = *src++;
-                    b += w & 0xFF;
-                    g += (w >> 8) & 0xFF;
-                    red += (w >> 16) & 0xFF;
+    const std::size_t fs = factor, ws = static_cast<std::size_t>(width);
+    const std::size_t cols = static_cast<std::size_t>(columns);
+    if (n <= 256) {
+        // Blue, red and green spread into 16-bit lanes of one word (bits 0, 16, 32): up to
+        // 256 pixels of 255 add up without carrying into the next lane.
+        std::vector<std::uint64_t> sums(cols);
+        for (std::size_t Y = 0; Y < rows; ++Y) {
+            std::fill(sums.begin(), sums.end(), 0);
+            for (std::size_t r = 0; r < fs; ++r) {
+                const DWORD* src = m_pBits + (Y * fs + r) * ws;
+                switch (fs) { // the common factors with their inner loop unrolled
+                case 2:
+                    AddBlocks<2>(src, sums.data(), cols, fs);
+                    break;
+                case 3:
+                    AddBlocks<3>(src, sums.data(), cols, fs);
+                    break;
+                case 4:
+                    AddBlocks<4>(src, sums.data(), cols, fs);
+                    break;
+                default:
+                    AddBlocks<0>(src, sums.data(), cols, fs);
+                    break;
                 }
-                s[0] += b;
-                s[1] += g;
-                s[2] += red;
+            }
+            DWORD* dst = m_pBits + Y * ws;
+            for (std::size_t X = 0; X < cols; ++X) {
+                const std::uint64_t acc = sums[X];
+                dst[X] = quotient(acc & 0xFFFF) | (quotient((acc >> 32) & 0xFFFF) << 8) |
+                         (quotient((acc >> 16) & 0xFFFF) << 16);
             }
         }
-        DWORD* dst = m_pBits + Y * width;
+        return true;
+    }
+    std::vector<unsigned long long> sums(cols * 3);
+    for (std::size_t Y = 0; Y < rows; ++Y) {
+        std::fill(sums.begin(), sums.end(), 0ULL);
+        for (std::size_t r = 0; r < fs; ++r) {
+            const DWORD* src = m_pBits + (Y * fs + r) * ws;
+            unsigned long long* s = sums.data();
+            for (std::size_t X = 0; X < cols; ++X, s += 3) {
+                for (std::size_t i = 0; i < fs; ++i, ++src) {
+                    s[0] += *src & 0xFF;
+                    s[1] += (*src >> 8) & 0xFF;
+                    s[2] += (*src >> 16) & 0xFF;
+                }
+            }
+        }
+        DWORD* dst = m_pBits + Y * ws;
         const unsigned long long* s = sums.data();
-        for (unsigned long long X = 0; X < columns; ++X, s += 3)
+        for (std::size_t X = 0; X < cols; ++X, s += 3)
             dst[X] = quotient(s[0]) | (quotient(s[1]) << 8) | (quotient(s[2]) << 16);
     }
     return true;
@@ -208,7 +268,7 @@ void CDCEx::SetHPixel(double x, int y, COLORREF color, unsigned char halfWidth) 
     if (y < 0 || y >= m_pDC->GetBitmapSize().cy || !(x > -kFar && x < kFar))
         return; // nothing of the run is inside the bitmap
     const int w = halfWidth;
-    const double whole = std::trunc(x);
+    const double whole = Trunc(x);
     if (x == whole) {
         const int xi = static_cast<int>(whole);
         for (int i = xi - w; i <= xi + w; ++i)
@@ -216,11 +276,11 @@ void CDCEx::SetHPixel(double x, int y, COLORREF color, unsigned char halfWidth) 
         return;
     }
     const double left = x - w, right = x + w;
-    const int first = static_cast<int>(std::ceil(left)), last = static_cast<int>(std::floor(right));
+    const int first = static_cast<int>(Ceil(left)), last = static_cast<int>(Floor(right));
     for (int i = first; i <= last; ++i)
         m_pDC->SetPixel(i, y, color);
     // The two partly covered pixels: 1 - frac(x) of the left one, frac(x) of the right one.
-    const double l = std::floor(left), r = std::ceil(right);
+    const double l = Floor(left), r = Ceil(right);
     const int il = static_cast<int>(l), ir = static_cast<int>(r);
     const COLORREF oldL = m_pDC->GetPixel(il, y), oldR = m_pDC->GetPixel(ir, y);
     m_pDC->SetPixel(il, y, MixColors(color, oldL, r - right));
@@ -232,7 +292,7 @@ void CDCEx::SetVPixel(int x, double y, COLORREF color, unsigned char halfWidth) 
     if (x < 0 || x >= m_pDC->GetBitmapSize().cx || !(y > -kFar && y < kFar))
         return;
     const int w = halfWidth;
-    const double whole = std::trunc(y);
+    const double whole = Trunc(y);
     if (y == whole) {
         const int yi = static_cast<int>(whole);
         for (int i = yi - w; i <= yi + w; ++i)
@@ -240,10 +300,10 @@ void CDCEx::SetVPixel(int x, double y, COLORREF color, unsigned char halfWidth) 
         return;
     }
     const double top = y - w, bottom = y + w;
-    const int first = static_cast<int>(std::ceil(top)), last = static_cast<int>(std::floor(bottom));
+    const int first = static_cast<int>(Ceil(top)), last = static_cast<int>(Floor(bottom));
     for (int i = first; i <= last; ++i)
         m_pDC->SetPixel(x, i, color);
-    const double t = std::floor(top), b = std::ceil(bottom);
+    const double t = Floor(top), b = Ceil(bottom);
     const int it = static_cast<int>(t), ib = static_cast<int>(b);
     const COLORREF oldT = m_pDC->GetPixel(x, it), oldB = m_pDC->GetPixel(x, ib);
     m_pDC->SetPixel(x, it, MixColors(color, oldT, b - bottom));

@@ -588,8 +588,10 @@ TEST(CCompatibleDCTest, ResampleDownMatchesTheModel)
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 300; ++x)
             dc.SetPixel(x, y, 0xFFFFFF);
-    EXPECT_TRUE(dc.ResampleDown(256));
-    EXPECT_EQ(0xFFFFFFu, dc.GetPixel(0, 0));
+    for (unsigned factor : {15u, 16u, 17u, 254u, 255u, 256u}) {
+        EXPECT_TRUE(dc.ResampleDown(factor));
+        EXPECT_EQ(0xFFFFFFu, dc.GetPixel(0, 0)) << factor;
+    }
 }
 
 TEST(CCompatibleDCTest, CommitCopiesAndScalesIntoAnotherBitmap)
