@@ -13,5 +13,6 @@ int main()
     TourTime();
     TourLog();
     TourNumerics();
+    TourDrawing();
     return 0;
 }

@@ -16,3 +16,4 @@ void TourFiles();
 void TourTime();
 void TourNumerics();
 void TourLog();
+void TourDrawing();
