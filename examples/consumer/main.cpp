@@ -80,5 +80,24 @@ int main()
         check(log.Open(path) && log.Write(L"consumer %d", 1) && log.GetLength() > 2, "CLogFile");
     }
     CFile::Remove(path);
+
+    ustring key;
+    LOGFONTW lf = {};
+    lf.lfHeight = -12;
+    CLogFont font(lf), back;
+    check(RegGetDefaultKeyName(L"TarnKit Consumer", nullptr, L"Font", key) &&
+              font.WriteProfile(key) && back.GetProfile(key) && back.lfHeight == -12,
+          "CLogFont through the registry helpers");
+    RegGetDefaultKeyName(L"TarnKit Consumer", nullptr, nullptr, key);
+    tarn_kit::RegDeleteKeyW(HKEY_CURRENT_USER, (key + L"\\Font").c_str());
+    tarn_kit::RegDeleteKeyW(HKEY_CURRENT_USER, key);
+    tarn_kit::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\TarnKit Consumer");
+    CFile::GetTempFileNameW(temp, L"tk", 0, path);
+    CIniFile ini(path);
+    check(ini.WriteInt(L"Receiver", L"Port", 5) &&
+              ini.GetString(L"Receiver", L"Port", nullptr) == L"5",
+          "CIniFile");
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);
+    CFile::Remove(path);
     return failures == 0 ? 0 : 1;
 }

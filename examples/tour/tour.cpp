@@ -12,6 +12,7 @@ int main()
     TourFiles();
     TourTime();
     TourLog();
+    TourSettings();
     TourNumerics();
     TourDrawing();
     return 0;

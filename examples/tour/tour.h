@@ -16,4 +16,5 @@ void TourFiles();
 void TourTime();
 void TourNumerics();
 void TourLog();
+void TourSettings();
 void TourDrawing();

@@ -11,6 +11,7 @@
 #include "log_file.h"
 #include "matrix.h"
 #include "objects.h"
+#include "settings.h"
 #include "system_time.h"
 #include "translator.h"
 #include "ustring.h"
