@@ -22,5 +22,7 @@ int main(int argc, char** argv)
         BenchLog();
     if (wanted("comm"))
         BenchComm();
+    if (wanted("drawing"))
+        BenchDrawing();
     return 0;
 }

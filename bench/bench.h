@@ -44,3 +44,4 @@ void BenchMatrix();
 void BenchTranslator();
 void BenchLog();
 void BenchComm();
+void BenchDrawing();

@@ -139,5 +139,23 @@ int main()
     {
         CWaitCursor wait;
     }
+
+    HDC screen = ::GetDC(nullptr);
+    CCompatibleDC dc;
+    if (dc.Create(screen, SIZE{8, 8})) {
+        CDCEx(dc).DrawSmoothLine(POINT{0, 0}, POINT{7, 0}, RGB(255, 0, 0), 0);
+        check(dc.GetPixel(3, 0) == RGB(255, 0, 0) && dc.ResampleDown(2), "CCompatibleDC, CDCEx");
+    } else {
+        check(false, "CCompatibleDC::Create");
+    }
+    ::ReleaseDC(nullptr, screen);
+    check(HTMLSAFE(L"<a & b>") == L"&lt;a &amp; b&gt;", "HTMLSAFE");
+    try {
+        ustring page;
+        LoadHtmlResource(page, ::GetModuleHandleW(nullptr), 1);
+        check(false, "LoadHtmlResource of a missing page");
+    } catch (const CWinException& e) {
+        check(ustring(e.GetFunction()) == L"FindResource", "LoadHtmlResource of a missing page");
+    }
     return failures == 0 ? 0 : 1;
 }

@@ -22,5 +22,6 @@ int main(int argc, char** argv)
     TourSettings();
     TourNumerics();
     TourComm();
+    TourDrawing();
     return 0;
 }

@@ -20,3 +20,4 @@ void TourSettings();
 /// Shows the library's message box: needs a display; bAuto presses OK by itself.
 void TourDialogs(bool bAuto);
 void TourComm();
+void TourDrawing();

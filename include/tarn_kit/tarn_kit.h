@@ -6,8 +6,10 @@
 
 #include "comm_port.h"
 #include "dialogs.h"
+#include "drawing.h"
 #include "exceptions.h"
 #include "file.h"
+#include "html.h"
 #include "library.h"
 #include "log_file.h"
 #include "matrix.h"

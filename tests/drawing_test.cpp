@@ -1,0 +1,639 @@
+// Off-screen bitmaps and smooth drawing: pixel layout, creation and its failures, the
+// drawing rules against a reference model, resampling, Commit into bitmaps and a
+// window, and GDI slots over many create/destroy cycles.
+#include "test_common.h"
+
+#include <tarn_kit/drawing.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+using namespace tarn_kit;
+
+namespace {
+
+// The screen DC every test creates its bitmaps against.
+class ScreenDC
+{
+public:
+    ScreenDC() : m_h(::GetDC(nullptr)) {}
+    ~ScreenDC() { ::ReleaseDC(nullptr, m_h); }
+    operator HDC() const { return m_h; }
+
+private:
+    HDC m_h;
+};
+
+// The words of the bitmap selected into dc, read by GDI itself (top-down, 32 bits).
+std::vector<std::uint32_t> WordsOf(HDC dc, SIZE size)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> words(std::size_t(size.cx) * std::size_t(size.cy));
+    HBITMAP bitmap = static_cast<HBITMAP>(::GetCurrentObject(dc, OBJ_BITMAP));
+    EXPECT_EQ(size.cy,
+              ::GetDIBits(dc, bitmap, 0, UINT(size.cy), words.data(), &info, DIB_RGB_COLORS));
+    return words;
+}
+
+// The reference model: a COLORREF per pixel and the drawing rules, straight from the
+// pixel arithmetic. Coordinates are 64-bit so the model itself never overflows.
+struct Model
+{
+    long long w, h;
+    std::vector<COLORREF> px;
+
+    Model(long long width, long long height) : w(width), h(height), px(std::size_t(w * h), 0) {}
+    bool Inside(long long x, long long y) const { return x >= 0 && y >= 0 && x < w && y < h; }
+    COLORREF Get(long long x, long long y) const
+    {
+        return Inside(x, y) ? px[std::size_t(y * w + x)] : 0;
+    }
+    void Set(long long x, long long y, COLORREF c)
+    {
+        if (Inside(x, y))
+            px[std::size_t(y * w + x)] = c & 0xFFFFFF;
+    }
+
+    static COLORREF Mix(COLORREF c, COLORREF bg, double weight)
+    {
+        weight = weight < 0 ? 0 : weight > 1 ? 1 : weight;
+        COLORREF out = 0;
+        for (int byte = 0; byte < 3; ++byte) {
+            const unsigned a = (c >> (8 * byte)) & 0xFF, b = (bg >> (8 * byte)) & 0xFF;
+            out |= (unsigned(a * weight + b * (1 - weight)) & 0xFF) << (8 * byte);
+        }
+        return out;
+    }
+
+    // A run across `fixed` (a row when horizontal), 2 hw + 1 pixels of coverage about c.
+    void Run(bool horizontal, long long fixed, double c, int hw, COLORREF color)
+    {
+        auto at = [&](long long i) -> COLORREF {
+            return horizontal ? Get(i, fixed) : Get(fixed, i);
+        };
+        auto put = [&](long long i, COLORREF v) {
+            horizontal ? Set(i, fixed, v) : Set(fixed, i, v);
+        };
+        if (c == std::trunc(c)) {
+            for (long long i = (long long)c - hw; i <= (long long)c + hw; ++i)
+                put(i, color);
+            return;
+        }
+        const double lo = c - hw, hi = c + hw;
+        for (long long i = (long long)std::ceil(lo); i <= (long long)std::floor(hi); ++i)
+            put(i, color);
+        const long long l = (long long)std::floor(lo), r = (long long)std::ceil(hi);
+        const COLORREF oldL = at(l), oldR = at(r);
+        put(l, Mix(color, oldL, double(r) - hi));
+        put(r, Mix(color, oldR, lo - double(l)));
+    }
+
+    // visibleOnly walks only the rows (or columns) of the bitmap: a run lies in its own row
+    // or column, so the others hold none of its pixels.
+    void Line(long long x1, long long y1, long long x2, long long y2, COLORREF color, int hw,
+              bool visibleOnly = false)
+    {
+        auto rows = [&](auto draw) {
+            for (long long y = std::max(std::min(y1, y2), visibleOnly ? 0 : LLONG_MIN);
+                 y <= std::min(std::max(y1, y2), visibleOnly ? h - 1 : LLONG_MAX); ++y)
+                draw(y);
+        };
+        auto columns = [&](auto draw) {
+            for (long long x = std::max(std::min(x1, x2), visibleOnly ? 0 : LLONG_MIN);
+                 x <= std::min(std::max(x1, x2), visibleOnly ? w - 1 : LLONG_MAX); ++x)
+                draw(x);
+        };
+        if (x1 == x2) {
+            rows([&](long long y) { Run(true, y, double(x1), hw, color); });
+        } else if (y1 == y2) {
+            columns([&](long long x) { Run(false, x, double(y1), hw, color); });
+        } else {
+            const double k = double(y1 - y2) / double(x1 - x2), b = double(y1) - double(x1) * k;
+            if (std::llabs(x2 - x1) < std::llabs(y2 - y1))
+                rows([&](long long y) { Run(true, y, (double(y) - b) / k, hw, color); });
+            else
+                columns([&](long long x) { Run(false, x, double(x) * k + b, hw, color); });
+        }
+    }
+
+    void Circle(long long cx, long long cy, unsigned r, COLORREF color)
+    {
+        const std::uint32_t r2 = r * r;
+        const double s = std::sqrt(double(r2) / 2);
+        for (long long x = (long long)std::floor(cx - s); x <= (long long)(cx + s); ++x) {
+            const double d =
+                std::sqrt(double(std::uint32_t(r2 - std::uint32_t((x - cx) * (x - cx)))));
+            Run(false, x, cy + d, 0, color);
+            Run(false, x, cy - d, 0, color);
+        }
+        for (long long y = (long long)std::floor(cy - s); y <= (long long)(cy + s); ++y) {
+            const double d =
+                std::sqrt(double(std::uint32_t(r2 - std::uint32_t((y - cy) * (y - cy)))));
+            Run(true, y, cx + d, 0, color);
+            Run(true, y, cx - d, 0, color);
+        }
+    }
+
+    // Column by column, as the rule is stated, in place.
+    void Resample(unsigned f)
+    {
+        for (long long X = 0; X < w / f; ++X)
+            for (long long Y = 0; Y < h / f; ++Y) {
+                unsigned long long sum[3] = {};
+                for (long long y = Y * f; y < (Y + 1) * f; ++y)
+                    for (long long x = X * f; x < (X + 1) * f; ++x)
+                        for (int byte = 0; byte < 3; ++byte)
+                            sum[byte] += (Get(x, y) >> (8 * byte)) & 0xFF;
+                COLORREF c = 0;
+                for (int byte = 0; byte < 3; ++byte)
+                    c |= COLORREF(sum[byte] / (unsigned long long)(f * f) & 0xFF) << (8 * byte);
+                Set(X, Y, c);
+            }
+    }
+};
+
+// Every pixel of dc equals the model, read both through GetPixel and as raw words.
+void ExpectSame(const Model& m, const CCompatibleDC& dc, const char* what)
+{
+    const std::vector<std::uint32_t> words = WordsOf(dc, dc.GetBitmapSize());
+    int mismatches = 0;
+    for (long long y = 0; y < m.h; ++y)
+        for (long long x = 0; x < m.w; ++x) {
+            const COLORREF want = m.Get(x, y);
+            const COLORREF got = dc.GetPixel(int(x), int(y));
+            const std::uint32_t word = words[std::size_t(y * m.w + x)];
+            const std::uint32_t wantWord =
+                ((want & 0xFF) << 16) | (want & 0xFF00) | ((want >> 16) & 0xFF);
+            if ((got != want || word != wantWord) && ++mismatches <= 5)
+                ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") is " << std::hex << got
+                              << " (word " << word << "), expected " << want;
+        }
+    EXPECT_EQ(0, mismatches) << what;
+}
+
+// Model and bitmap filled with the same random colours.
+void FillRandom(Model& m, CCompatibleDC& dc, std::mt19937& rng)
+{
+    for (long long y = 0; y < m.h; ++y)
+        for (long long x = 0; x < m.w; ++x) {
+            const COLORREF c = rng() & 0xFFFFFF;
+            m.Set(x, y, c);
+            dc.SetPixel(int(x), int(y), c);
+        }
+}
+
+// Slots in use in Wine's GDI handle table, whose free list is last in, first out: after
+// n fresh objects the highest index is (in use + n - 1) once n exceeds the free list.
+long GdiSlotsInUse()
+{
+    const int n = 2000;
+    std::vector<HBRUSH> made;
+    long highest = 0;
+    for (int i = 0; i < n; ++i) {
+        made.push_back(::CreateSolidBrush(RGB(1, 2, 3)));
+        highest = std::max<long>(highest, long(reinterpret_cast<UINT_PTR>(made.back()) & 0xFFFF));
+    }
+    for (HBRUSH b : made)
+        ::DeleteObject(b);
+    return highest - n;
+}
+
+} // namespace
+
+TEST(CCompatibleDCTest, PixelWordsAndColours)
+{
+    ScreenDC screen;
+    CCompatibleDC dc;
+    ASSERT_TRUE(dc.Create(screen, SIZE{5, 3}));
+    EXPECT_EQ(5, dc.GetBitmapSize().cx);
+    EXPECT_EQ(3, dc.GetBitmapSize().cy);
+    const RECT r = dc.GetBitmapRect();
+    EXPECT_TRUE(r.left == 0 && r.top == 0 && r.right == 5 && r.bottom == 3);
+    EXPECT_EQ(dc.GetDC(), static_cast<HDC>(dc));
+    EXPECT_EQ(std::vector<std::uint32_t>(15, 0), WordsOf(dc, SIZE{5, 3})); // starts black
+
+    dc.SetPixel(0, 0, 0x0000FF);
+    dc.SetPixel(4, 2, 0xFF123456); // the top byte is not stored
+    dc.SetPixel(2, 1, RGB(1, 2, 3));
+    const std::vector<std::uint32_t> words = WordsOf(dc, SIZE{5, 3});
+    EXPECT_EQ(0x00FF0000u, words[0]);
+    EXPECT_EQ(0x00563412u, words[14]);
+    EXPECT_EQ(0x00010203u, words[7]); // word y * width + x
+    EXPECT_EQ(COLORREF(0x0000FF), dc.GetPixel(0, 0));
+    EXPECT_EQ(COLORREF(0x123456), dc.GetPixel(4, 2));
+
+    // Outside: reads give black, writes change nothing.
+    for (POINT p :
+         {POINT{-1, 0}, POINT{0, -1}, POINT{5, 0}, POINT{0, 3}, POINT{INT_MIN, INT_MAX}}) {
+        dc.SetPixel(p.x, p.y, 0xFFFFFF);
+        EXPECT_EQ(0u, dc.GetPixel(p.x, p.y));
+    }
+    EXPECT_EQ(words, WordsOf(dc, SIZE{5, 3}));
+
+    // GDI and the pixel memory agree on the layout.
+    HBRUSH brush = ::CreateSolidBrush(RGB(10, 20, 30));
+    RECT fill = {1, 1, 3, 2};
+    ::FillRect(dc, &fill, brush);
+    ::DeleteObject(brush);
+    ::GdiFlush();
+    EXPECT_EQ(RGB(10, 20, 30), dc.GetPixel(1, 1));
+    EXPECT_EQ(RGB(10, 20, 30), dc.GetPixel(2, 1));
+    EXPECT_EQ(RGB(10, 20, 30), ::GetPixel(dc, 2, 1));
+}
+
+TEST(CCompatibleDCTest, BadSizesAndFailedCallsLeaveItEmpty)
+{
+    ScreenDC screen;
+    HDC deleted = ::CreateCompatibleDC(screen);
+    ::DeleteDC(deleted);
+    struct Case
+    {
+        HDC reference;
+        SIZE size;
+    } cases[] = {
+        {nullptr, {10, 10}},    {screen, {0, 10}},   {screen, {10, 0}},
+        {screen, {-5, 10}},     {screen, {10, -5}},  {screen, {100000, 100000}},
+        {screen, {INT_MAX, 2}}, {deleted, {10, 10}},
+    };
+    for (const Case& c : cases) {
+        CCompatibleDC dc;
+        ASSERT_TRUE(dc.Create(screen, SIZE{4, 4})); // what was there goes first
+        EXPECT_FALSE(dc.Create(c.reference, c.size)) << c.size.cx << " x " << c.size.cy;
+        EXPECT_EQ(nullptr, dc.GetDC());
+        EXPECT_EQ(0, dc.GetBitmapSize().cx);
+        EXPECT_EQ(0, dc.GetBitmapSize().cy);
+        EXPECT_EQ(0u, dc.GetPixel(0, 0));
+        EXPECT_FALSE(dc.ResampleDown(2));
+        EXPECT_FALSE(dc.Commit(screen, SIZE{1, 1}, SIZE{1, 1}));
+        CDCEx(dc).DrawSmoothLine(POINT{0, 0}, POINT{3, 3}, 0xFFFFFF, 2); // nothing to draw on
+    }
+}
+
+TEST(CCompatibleDCTest, DestroyDeletesBothObjectsAndCopiesShareThem)
+{
+    ScreenDC screen;
+    CCompatibleDC dc;
+    dc.Destroy(); // nothing created: nothing happens
+    ASSERT_TRUE(dc.Create(screen, SIZE{8, 8}));
+    HDC memory = dc.GetDC();
+    HGDIOBJ bitmap = ::GetCurrentObject(memory, OBJ_BITMAP);
+    EXPECT_EQ(DWORD(OBJ_MEMDC), ::GetObjectType(memory));
+    EXPECT_EQ(DWORD(OBJ_BITMAP), ::GetObjectType(bitmap));
+    BITMAP info = {};
+    ASSERT_TRUE(::GetObjectW(bitmap, sizeof info, &info));
+    EXPECT_EQ(8, info.bmWidth);
+    EXPECT_EQ(32, info.bmBitsPixel);
+
+    // A copy names the same objects; an empty object assigned over it gives them up
+    // without destroying them.
+    CCompatibleDC copy;
+    copy = dc;
+    EXPECT_EQ(memory, copy.GetDC());
+    copy.SetPixel(1, 1, 0x00FF00);
+    EXPECT_EQ(COLORREF(0x00FF00), dc.GetPixel(1, 1));
+    copy = CCompatibleDC();
+    EXPECT_EQ(nullptr, copy.GetDC());
+    EXPECT_EQ(DWORD(OBJ_MEMDC), ::GetObjectType(memory));
+
+    dc.Destroy();
+    dc.Destroy();
+    EXPECT_EQ(0u, ::GetObjectType(memory));
+    EXPECT_EQ(0u, ::GetObjectType(bitmap));
+    EXPECT_EQ(nullptr, dc.GetDC());
+}
+
+TEST(CCompatibleDCTest, TenThousandCyclesLeakNoGdiSlot)
+{
+    ScreenDC screen;
+    auto cycle = [&] {
+        CCompatibleDC dc;
+        EXPECT_TRUE(dc.Create(screen, SIZE{64, 48}));
+        dc.SetPixel(3, 3, 0xFFFFFF);
+        EXPECT_TRUE(dc.Create(screen, SIZE{16, 16})); // replaces the first bitmap
+    };
+    cycle();
+    const long before = GdiSlotsInUse();
+    for (int i = 0; i < 10000; ++i)
+        cycle();
+    // The failing path: the DC is made, the bitmap is refused.
+    for (int i = 0; i < 1000; ++i) {
+        CCompatibleDC dc;
+        EXPECT_FALSE(dc.Create(screen, SIZE{100000, 100000}));
+    }
+    const long after = GdiSlotsInUse();
+    // One object per cycle would show as 10,000; the platform's caches move a few.
+    EXPECT_NEAR(before, after, 8) << "GDI slots leaked";
+    std::printf("GDI slots in use before/after: %ld/%ld\n", before, after);
+}
+
+TEST(CDCExTest, MixColors)
+{
+    struct Case
+    {
+        COLORREF color, background;
+        double weight;
+        COLORREF expected;
+    } cases[] = {
+        {0x0000FF, 0, 0.5, 0x00007F},
+        {0xFF123456, 0x00ABCDEF, 1.5, 0x123456},      // clamped to 1, top byte dropped
+        {0x123456, 0xFFABCDEF, -1, 0xABCDEF},         // clamped to 0
+        {0x123456, 0xABCDEF, std::nan(""), 0xABCDEF}, // NaN counts as 0
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, CDCEx::MixColors(c.color, c.background, c.weight))
+            << std::hex << c.color << " over " << c.background << " at " << c.weight;
+
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> weight(-0.25, 1.25);
+    for (int i = 0; i < 10000; ++i) {
+        const COLORREF a = rng(), b = rng();
+        const double w = weight(rng);
+        ASSERT_EQ(Model::Mix(a, b, w), CDCEx::MixColors(a, b, w));
+    }
+}
+
+TEST(CDCExTest, RunsCoverTwoHalfWidthsPlusOne)
+{
+    ScreenDC screen;
+    CCompatibleDC dc;
+    ASSERT_TRUE(dc.Create(screen, SIZE{12, 12}));
+    CDCEx ex(dc);
+    ex.SetHPixel(5.25, 0, 0xFFFFFF, 0);
+    EXPECT_EQ(0xBFBFBFu, dc.GetPixel(5, 0)); // 75 %
+    EXPECT_EQ(0x3F3F3Fu, dc.GetPixel(6, 0)); // 25 %
+    ex.SetHPixel(5.25, 1, 0xFFFFFF, 1);
+    EXPECT_EQ(0xBFBFBFu, dc.GetPixel(4, 1));
+    EXPECT_EQ(0xFFFFFFu, dc.GetPixel(5, 1));
+    EXPECT_EQ(0xFFFFFFu, dc.GetPixel(6, 1));
+    EXPECT_EQ(0x3F3F3Fu, dc.GetPixel(7, 1));
+    EXPECT_EQ(0u, dc.GetPixel(3, 1));
+    EXPECT_EQ(0u, dc.GetPixel(8, 1));
+    ex.SetVPixel(2, 6.0, 0x0000FF, 2); // whole: 5 solid pixels
+    for (int y = 3; y <= 9; ++y)
+        EXPECT_EQ(y >= 4 && y <= 8 ? 0x0000FFu : 0u, dc.GetPixel(2, y)) << y;
+
+    // Whatever the fraction, white on black adds up to 2w + 1 pixels of white, less the
+    // truncation of the two blended ends.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> pos(4.0, 7.9); // the whole run inside
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(dc.Create(screen, SIZE{12, 1}));
+        const double x = pos(rng);
+        const int w = int(rng() % 4);
+        ex.SetHPixel(x, 0, 0xFFFFFF, (unsigned char)w);
+        int sum = 0;
+        for (int px = -1; px <= 12; ++px)
+            sum += int(dc.GetPixel(px, 0) & 0xFF);
+        EXPECT_LE(sum, 255 * (2 * w + 1)) << x;
+        EXPECT_GE(sum, 255 * (2 * w + 1) - 2) << x;
+    }
+}
+
+TEST(CDCExTest, LineFromTheExampleAndDegenerateLines)
+{
+    ScreenDC screen;
+    CCompatibleDC dc;
+    ASSERT_TRUE(dc.Create(screen, SIZE{12, 8}));
+    CDCEx(dc).DrawSmoothLine(POINT{0, 0}, POINT{10, 5}, 0xFFFFFF, 0);
+    for (int x = 0; x <= 11; ++x)
+        for (int y = 0; y < 8; ++y) {
+            COLORREF want = 0;
+            if (x <= 10 && x % 2 == 0 && y == x / 2)
+                want = 0xFFFFFF;
+            if (x <= 10 && x % 2 == 1 && (y == x / 2 || y == x / 2 + 1))
+                want = 0x7F7F7F;
+            EXPECT_EQ(want, dc.GetPixel(x, y)) << x << ", " << y;
+        }
+
+    ASSERT_TRUE(dc.Create(screen, SIZE{5, 5}));
+    CDCEx(dc).DrawSmoothLine(POINT{2, 2}, POINT{2, 2}, 0x00FF00, 1); // a point: one run
+    for (int x = 0; x < 5; ++x)
+        EXPECT_EQ(x >= 1 && x <= 3 ? 0x00FF00u : 0u, dc.GetPixel(x, 2));
+    EXPECT_EQ(0u, dc.GetPixel(2, 1));
+
+    ASSERT_TRUE(dc.Create(screen, SIZE{5, 5}));
+    CDCEx(dc).DrawSmoothCircle(POINT{2, 2}, 0, 0xFF0000); // radius 0: the centre
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(x == 2 && y == 2 ? 0xFF0000u : 0u, dc.GetPixel(x, y));
+}
+
+// Seeded random lines, circles and runs on random backgrounds, reaching past every
+// edge, compared with the model after each one.
+TEST(CDCExTest, RandomDrawingMatchesTheModel)
+{
+    ScreenDC screen;
+    std::mt19937 rng(2026);
+    for (int round = 0; round < 400; ++round) {
+        const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 40);
+        CCompatibleDC dc;
+        ASSERT_TRUE(dc.Create(screen, SIZE{w, h}));
+        Model m(w, h);
+        FillRandom(m, dc, rng);
+        CDCEx ex(dc);
+        auto coord = [&](int size) { return int(rng() % unsigned(size + 30)) - 15; };
+        for (int op = 0; op < 12; ++op) {
+            const COLORREF color = rng() & 0xFFFFFF;
+            const int hw = int(rng() % 4);
+            switch (rng() % 5) {
+            case 0:
+            case 1: {
+                POINT a{coord(w), coord(h)}, b{coord(w), coord(h)};
+                if (rng() % 4 == 0)
+                    b.x = a.x; // vertical
+                else if (rng() % 4 == 0)
+                    b.y = a.y; // horizontal
+                else if (rng() % 4 == 0)
+                    b.y = a.y + (b.x - a.x); // 45 degrees
+                ex.DrawSmoothLine(a, b, color, (unsigned char)hw);
+                m.Line(a.x, a.y, b.x, b.y, color, hw);
+                break;
+            }
+            case 2: {
+                const int cx = coord(w), cy = coord(h);
+                const unsigned r = rng() % 30;
+                ex.DrawSmoothCircle(POINT{cx, cy}, r, color);
+                m.Circle(cx, cy, r, color);
+                break;
+            }
+            case 3: {
+                const double x =
+                    (int(rng() % unsigned(w * 8 + 80)) - 40) / 8.0 + 0.001 * (rng() % 7);
+                const int y = coord(h);
+                ex.SetHPixel(x, y, color, (unsigned char)hw);
+                m.Run(true, y, x, hw, color);
+                break;
+            }
+            default: {
+                const double y =
+                    (int(rng() % unsigned(h * 8 + 80)) - 40) / 8.0 + 0.001 * (rng() % 7);
+                const int x = coord(w);
+                ex.SetVPixel(x, y, color, (unsigned char)hw);
+                m.Run(false, x, y, hw, color);
+                break;
+            }
+            }
+        }
+        ExpectSame(m, dc, "random drawing");
+        if (HasFailure())
+            return;
+    }
+}
+
+// Endpoints and centres far outside draw exactly their visible part, and at once.
+TEST(CDCExTest, FarAwayCoordinatesAreClipped)
+{
+    ScreenDC screen;
+    CCompatibleDC dc;
+    ASSERT_TRUE(dc.Create(screen, SIZE{32, 24}));
+    Model m(32, 24);
+    CDCEx ex(dc);
+    struct
+    {
+        POINT a, b;
+    } lines[] = {
+        {{-2000000000, 3}, {2000000000, 20}},
+        {{5, -2000000000}, {9, 2000000000}},
+        {{LONG_MIN, LONG_MIN}, {LONG_MAX, LONG_MAX}},
+        {{LONG_MIN, 10}, {LONG_MAX, 10}},
+        {{7, LONG_MIN}, {7, LONG_MAX}},
+    };
+    for (const auto& l : lines) {
+        ex.DrawSmoothLine(l.a, l.b, 0x336699, 1);
+        m.Line(l.a.x, l.a.y, l.b.x, l.b.y, 0x336699, 1, true);
+    }
+    ex.SetHPixel(1e300, 3, 0xFFFFFF, 5);
+    ex.SetVPixel(3, -1e300, 0xFFFFFF, 5);
+    ex.SetHPixel(std::nan(""), 3, 0xFFFFFF, 5);
+    // A radius past 65535 wraps in the arithmetic; it is drawn by the same rule.
+    ex.DrawSmoothCircle(POINT{16, 12}, 70000, 0xAA5500);
+    m.Circle(16, 12, 70000, 0xAA5500);
+    ex.DrawSmoothCircle(POINT{LONG_MAX, LONG_MIN}, 100, 0xFFFFFF);
+    ExpectSame(m, dc, "far coordinates");
+}
+
+TEST(CCompatibleDCTest, ResampleDownMatchesTheModel)
+{
+    ScreenDC screen;
+    std::mt19937 rng(99);
+    for (int round = 0; round < 120; ++round) {
+        // The first round is 5 x 3 by 2: two blocks averaged, the rest kept.
+        const int w = round ? 1 + int(rng() % 60) : 5, h = round ? 1 + int(rng() % 60) : 3;
+        const unsigned factor = round ? rng() % 9 + (round % 10 == 0 ? 60 : 0) : 2;
+        CCompatibleDC dc;
+        ASSERT_TRUE(dc.Create(screen, SIZE{w, h}));
+        Model m(w, h);
+        FillRandom(m, dc, rng);
+        if (factor == 0) {
+            EXPECT_FALSE(dc.ResampleDown(0));
+        } else {
+            EXPECT_TRUE(dc.ResampleDown(factor));
+            if (factor > 1)
+                m.Resample(factor);
+        }
+        ExpectSame(m, dc, "ResampleDown");
+        if (HasFailure())
+            return;
+    }
+    // Uniform blocks of the brightest colour keep it: no sum overflows a channel.
+    CCompatibleDC dc;
+    ASSERT_TRUE(dc.Create(screen, SIZE{300, 300}));
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            dc.SetPixel(x, y, 0xFFFFFF);
+    for (unsigned factor : {15u, 16u, 17u, 254u, 255u, 256u}) {
+        EXPECT_TRUE(dc.ResampleDown(factor));
+        EXPECT_EQ(0xFFFFFFu, dc.GetPixel(0, 0)) << factor;
+    }
+}
+
+TEST(CCompatibleDCTest, CommitCopiesAndScalesIntoAnotherBitmap)
+{
+    ScreenDC screen;
+    CCompatibleDC source, target;
+    ASSERT_TRUE(source.Create(screen, SIZE{40, 30}));
+    std::mt19937 rng(3);
+    Model m(40, 30);
+    FillRandom(m, source, rng);
+    ASSERT_TRUE(target.Create(screen, SIZE{50, 50}));
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x)
+            target.SetPixel(x, y, 0x010203);
+
+    EXPECT_FALSE(source.Commit(nullptr, SIZE{40, 30}, SIZE{40, 30}));
+    // The top-left 25 x 20 of the source, copied 1:1 to the origin.
+    ASSERT_TRUE(source.Commit(target, SIZE{25, 20}, SIZE{25, 20}));
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x)
+            ASSERT_EQ(x < 25 && y < 20 ? m.Get(x, y) : 0x010203u, target.GetPixel(x, y))
+                << x << ", " << y;
+
+    // Scaled: two flat halves stay flat away from their border, and nothing is drawn
+    // beyond the target size.
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x)
+            target.SetPixel(x, y, 0x010203);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            source.SetPixel(x, y, x < 20 ? 0x2040C0 : 0xC08020);
+    ASSERT_TRUE(source.Commit(target, SIZE{20, 15}, SIZE{40, 30}));
+    EXPECT_EQ(DWORD(HALFTONE), DWORD(::GetStretchBltMode(target)));
+    for (int y = 1; y < 14; ++y) {
+        for (int x = 1; x < 8; ++x)
+            EXPECT_EQ(0x2040C0u, target.GetPixel(x, y)) << x << ", " << y;
+        for (int x = 12; x < 19; ++x)
+            EXPECT_EQ(0xC08020u, target.GetPixel(x, y)) << x << ", " << y;
+    }
+    EXPECT_EQ(0x010203u, target.GetPixel(20, 0));
+    EXPECT_EQ(0x010203u, target.GetPixel(0, 15));
+}
+
+TEST(CCompatibleDCTest, CommitIntoAWindow)
+{
+    HWND wnd = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 160,
+                                 120, nullptr, nullptr, nullptr, nullptr);
+    if (!wnd)
+        GTEST_SKIP() << "no window can be created here (no display?): " << ::GetLastError();
+    ::UpdateWindow(wnd);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageW(&msg);
+
+    ScreenDC screen;
+    CCompatibleDC picture;
+    ASSERT_TRUE(picture.Create(screen, SIZE{160, 120}));
+    CDCEx ex(picture);
+    for (int i = 0; i < 20; ++i)
+        ex.DrawSmoothLine(POINT{0, i * 6}, POINT{159, 119 - i * 6}, RGB(12 * i, 255 - 12 * i, 90),
+                          1);
+    ex.DrawSmoothCircle(POINT{80, 60}, 50, RGB(255, 255, 255));
+
+    HDC window = ::GetDC(wnd);
+    ASSERT_TRUE(picture.Commit(window, SIZE{160, 120}, SIZE{160, 120}));
+    ::GdiFlush();
+    // Read back what the window shows into a third bitmap.
+    CCompatibleDC back;
+    ASSERT_TRUE(back.Create(screen, SIZE{160, 120}));
+    ASSERT_TRUE(::BitBlt(back, 0, 0, 160, 120, window, 0, 0, SRCCOPY));
+    ::ReleaseDC(wnd, window);
+    ::DestroyWindow(wnd);
+
+    int mismatches = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            if (picture.GetPixel(x, y) != back.GetPixel(x, y) && ++mismatches <= 5)
+                ADD_FAILURE() << "window pixel (" << x << ", " << y << ") is " << std::hex
+                              << back.GetPixel(x, y) << ", drawn " << picture.GetPixel(x, y);
+    EXPECT_EQ(0, mismatches);
+}
