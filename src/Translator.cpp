@@ -75,12 +75,16 @@ std::vector<unsigned int> ResourceIds(HINSTANCE hModule, const wchar_t* type)
 // Strict: the line end is one LF, as the writer makes it. Lenient: a run of LFs,
 // i.e. blank lines between the lines. Text after the last cut stays in the last
 // piece. Throws when the first line is no record line.
-std::vector<ustring> CutRecords(const ustring& text, bool bLenient, bool& bWriterForm)
+//
+// bWellFormed tells whether the pieces look like whole records: ended by a
+// record's line end, keys and translations in pairs, keys ascending as the
+// writer orders them, and (lenient) blank lines only between records.
+std::vector<ustring> CutRecords(const ustring& text, bool bLenient, bool& bWellFormed)
 {
     std::vector<ustring> pieces;
     const std::size_t n = text.size();
     std::size_t begin = text.find_first_not_of(L'\n');
-    bWriterForm = begin == 0 || n == 0;
+    bWellFormed = bLenient || begin == 0 || n == 0;
     if (begin == ustring::npos)
         return pieces;
     if (text[begin] != L'[')
@@ -101,24 +105,26 @@ std::vector<ustring> CutRecords(const ustring& text, bool bLenient, bool& bWrite
         }
         if (text[next] == L'[') {
             pieces.push_back(text.substr(begin, i - begin));
+            // A blank line between a key and its translation is no hand edit.
+            if (next > i + 2 && pieces.size() % 2 != 0)
+                bWellFormed = false;
             begin = next + 1;
             i = next;
         }
     }
     if (!bEnded)
         pieces.push_back(text.substr(begin));
-    // The writer's own form: ends with a record's line end, whole records, keys
-    // in ascending order.
-    bWriterForm = bWriterForm && bEnded && pieces.size() % 2 == 0;
-    for (std::size_t k = 2; bWriterForm && k < pieces.size(); k += 2)
-        bWriterForm = !(pieces[k] < pieces[k - 2]);
+    bWellFormed = bWellFormed && bEnded && pieces.size() % 2 == 0;
+    for (std::size_t k = 2; bWellFormed && k < pieces.size(); k += 2)
+        bWellFormed = !(pieces[k] < pieces[k - 2]);
     return pieces;
 }
 
-// Chooses the reading: files edited by hand may have CR LF line ends and blank
+// Chooses the reading. Files edited by hand may have CR LF line ends and blank
 // lines between records, and read as the writer's form would. A file in the
 // writer's form is read exactly as written, even where a text holds "]", blank
-// lines and "[" in a row.
+// lines and "[" in a row, unless the same bytes read as well-formed records
+// separated by blank lines.
 std::vector<ustring> ReadPieces(ustring text)
 {
     bool bBareLineFeed = false, bCarriageReturn = false;
@@ -126,16 +132,17 @@ std::vector<ustring> ReadPieces(ustring text)
         bBareLineFeed = bBareLineFeed || (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'));
         bCarriageReturn = bCarriageReturn || text[i] == L'\r';
     }
-    bool bWriterForm = false;
+    bool bStrictForm = false, bLenientForm = false;
     if (bCarriageReturn && !bBareLineFeed) {
         // Every line end is CR LF: saved by an editor, texts included.
         text.replace(ustring(L"\r\n"), ustring(L"\n"));
         std::replace(text.begin(), text.end(), L'\r', L'\n');
-        return CutRecords(text, true, bWriterForm);
+        return CutRecords(text, true, bLenientForm);
     }
     std::replace(text.begin(), text.end(), L'\r', L'\n');
-    std::vector<ustring> strict = CutRecords(text, false, bWriterForm);
-    return bWriterForm ? strict : CutRecords(text, true, bWriterForm);
+    std::vector<ustring> strict = CutRecords(text, false, bStrictForm);
+    std::vector<ustring> lenient = CutRecords(text, true, bLenientForm);
+    return bStrictForm && !bLenientForm ? strict : lenient;
 }
 
 // The texts of a language file, keys and translations in turn. Content that

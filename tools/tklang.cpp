@@ -238,6 +238,12 @@ void WriteLanguageFile(const ustring& path, const CTable& table)
             throw CFailure{"refusing to overwrite " + failure.message};
         }
     }
+    // Windows refuses to replace a read-only file; Wine replaces it. Refuse here
+    // too, so the old file stays whatever the platform.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw CFailure{U8(path) + ": cannot replace it: the file is read-only; the file is "
+                                  "unchanged"};
     wchar_t temp[MAX_PATH] = {};
     if (!::GetTempFileNameW(FolderOf(path).c_str(), L"tkl", 0, temp))
         throw CFailure{U8(path) + ": cannot create a temporary file beside it: " +
@@ -422,8 +428,14 @@ int Gather(const std::vector<ustring>& args)
     const ustring existing = files.size() == 2 ? files[1] : Exists(output) ? output : ustring();
 
     CTranslator before;
-    if (!existing.empty())
-        ReadLanguageFile(existing, before);
+    try {
+        if (!existing.empty())
+            ReadLanguageFile(existing, before);
+    } catch (const CFailure& failure) {
+        if (_wcsicmp(existing.c_str(), output.c_str()) == 0)
+            throw CFailure{"refusing to overwrite " + failure.message};
+        throw;
+    }
     RegisterControlClasses();
     CTranslator gathered;
     for (const ustring& path : modules) {
@@ -735,14 +747,14 @@ void CheckDialog(HMODULE hModule, const CResourceName& id, CTranslator& translat
         return;
     }
     ++f.dialogs;
-    // The original texts and whether they fit, before translating.
-    std::map<HWND, std::pair<ustring, bool>> before;
+    // The original texts and whether they fit, before translating, in Z order.
+    std::vector<std::pair<HWND, std::pair<ustring, bool>>> before;
     for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         UINT flags;
         RECT room;
         const ustring text = WindowText(h);
         if (!text.empty() && LabelLayout(h, flags, room))
-            before[h] = {text, Fits(Needed(h, text, flags, room), room)};
+            before.push_back({h, {text, Fits(Needed(h, text, flags, room), room)}});
     }
     translator.XlateWnd(hDlg);
     char where[300];
