@@ -449,8 +449,10 @@ int Gather(const std::vector<ustring>& args)
             gathered.XlateEx(text);
         }
         gathered.SetMode(CTranslator::eTranslate);
-        std::printf("%s: %zu texts in the module (%zu not in an earlier module)\n",
-                    U8(path).c_str(), one.GetTable().size(), gathered.GetTable().size() - count);
+        std::printf("%s: %zu texts in the module", U8(path).c_str(), one.GetTable().size());
+        if (modules.size() > 1)
+            std::printf(" (%zu not in an earlier module)", gathered.GetTable().size() - count);
+        std::printf("\n");
     }
 
     CTable table = before.GetTable();
