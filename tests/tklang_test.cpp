@@ -6,6 +6,7 @@
 
 #include <tarn_kit/translator.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -89,12 +90,28 @@ DWORD RunProgram(std::wstring commandLine, std::string& output)
                                     nullptr, &si, &pi);
     ::CloseHandle(hWrite);
     output.clear();
-    char buffer[4096];
-    DWORD done = 0, code = DWORD(-1);
-    while (started && ::ReadFile(hRead, buffer, sizeof buffer, &done, nullptr) && done > 0)
-        output.append(buffer, done);
+    DWORD code = DWORD(-1);
+    // Drain the pipe while the program runs and stop at its end: a process it
+    // started (Wine's desktop) may hold the pipe open long after. A program that
+    // hangs is ended, and the output says so.
+    auto drain = [&] {
+        char buffer[4096];
+        DWORD available = 0, done = 0;
+        while (
+            ::PeekNamedPipe(hRead, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+            ::ReadFile(hRead, buffer, std::min<DWORD>(available, sizeof buffer), &done, nullptr) &&
+            done > 0)
+            output.append(buffer, done);
+    };
     if (started) {
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        for (int polls = 0; ::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT; ++polls) {
+            drain();
+            if (polls == 6000) {
+                ::TerminateProcess(pi.hProcess, DWORD(-1));
+                output += "\n[the program did not end and was stopped]\n";
+            }
+        }
+        drain();
         ::GetExitCodeProcess(pi.hProcess, &code);
         ::CloseHandle(pi.hProcess);
         ::CloseHandle(pi.hThread);

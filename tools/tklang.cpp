@@ -873,6 +873,8 @@ int Stats(const std::vector<ustring>& args)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // A command-line tool: no message box may wait for a user.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     struct CCommand
     {
         const wchar_t* name;
