@@ -1,5 +1,5 @@
 # TarnKit: make test runs every test on x86 and x64; make demo runs the tour.
-.PHONY: all setup test demo bench format clean
+.PHONY: all setup test demo demo-dialog screenshots bench format clean
 
 ARCH ?= x64
 
@@ -15,6 +15,21 @@ demo: setup
 	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)
 	@cmake --build --preset $(ARCH) --target tour >build/$(ARCH)-demo-build.log 2>&1 || (cat build/$(ARCH)-demo-build.log; exit 1)
 	@./scripts/run-wine.sh $(ARCH) build/$(ARCH)/bin/tour.exe
+
+# The typical request with the library's message box, under Xvfb; the box's
+# screenshot lands in build/$(ARCH)/bin/tour-dialog.bmp.
+demo-dialog: setup
+	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)
+	@cmake --build --preset $(ARCH) --target tour >build/$(ARCH)-demo-build.log 2>&1 || (cat build/$(ARCH)-demo-build.log; exit 1)
+	@TARNKIT_UNMANAGED=tour.exe ./scripts/run-wine.sh $(ARCH) build/$(ARCH)/bin/tour.exe --dialog --auto
+
+# Runs the dialog test under Xvfb and refreshes docs/dialogs.md and its pictures.
+screenshots: setup
+	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)
+	@cmake --build --preset $(ARCH) --target dialogs_test >build/$(ARCH)-screenshots-build.log 2>&1 || (cat build/$(ARCH)-screenshots-build.log; exit 1)
+	@cd build/$(ARCH) && xvfb-run -a -s '-screen 0 1280x1024x24' ctest -R 'dialogs_test|wine' >../$(ARCH)-screenshots.log 2>&1 || (tail -n 40 ../$(ARCH)-screenshots.log; exit 1)
+	@python3 tools/screenshots.py build/$(ARCH)/test-output/dialogs_test docs
+	@echo "docs/dialogs.md and docs/screenshots/ refreshed"
 
 bench: setup
 	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)

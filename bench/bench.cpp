@@ -20,5 +20,7 @@ int main(int argc, char** argv)
         BenchTranslator();
     if (wanted("log"))
         BenchLog();
+    if (wanted("comm"))
+        BenchComm();
     return 0;
 }

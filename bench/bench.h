@@ -43,3 +43,4 @@ void BenchFiles();
 void BenchMatrix();
 void BenchTranslator();
 void BenchLog();
+void BenchComm();

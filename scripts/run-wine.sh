@@ -24,4 +24,10 @@ export WINEPREFIX="$PWD/build/$arch/wineprefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 ./scripts/wine-prefix.sh start
 trap './scripts/wine-prefix.sh stop' EXIT
+# TARNKIT_UNMANAGED=<program.exe>: Wine draws the program's window frames itself, as
+# there is no window manager under Xvfb to draw them.
+if [ -n "${TARNKIT_UNMANAGED:-}" ]; then
+  "$WINELOADER" reg.exe add "HKCU\\Software\\Wine\\AppDefaults\\$TARNKIT_UNMANAGED\\X11 Driver" \
+    /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+fi
 "$WINELOADER" "$@"

@@ -9,7 +9,7 @@ set -u
 
 pkgs=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
       binutils-mingw-w64-x86-64 wine wine64 xvfb xauth googletest cmake ninja-build make
-      clang-format)
+      clang-format fonts-wine socat python3)
 state_dir=${TARNKIT_STATE_DIR:-build}
 mkdir -p "$state_dir"
 note="$state_dir/wine32.status"

@@ -2,6 +2,7 @@
 // the DLL is loaded and destroyed in reverse when it is unloaded.
 #include "module.h"
 
+#include <tarn_kit/dialogs.h>
 #include <tarn_kit/exceptions.h>
 #include <tarn_kit/ustring.h>
 
@@ -15,6 +16,10 @@ namespace tarn_kit {
 
 CLocale ustring::m_Locale(LOCALE_USER_DEFAULT);
 ustring CStdException::m_strAppName;
+// The registry's lock before the registry: destroyed after it, so a window
+// unregistered during unloading still finds its lock.
+CCriticalSection CWnd::m_cs;
+std::map<HWND, CWnd*> CWnd::m_map;
 
 HINSTANCE detail::LibraryModule() noexcept
 {

@@ -2,7 +2,9 @@
 #include <tarn_kit/exceptions.h>
 
 #include <tarn_kit/file.h>
+#include <tarn_kit/translator.h>
 
+#include "MessageDlg.h"
 #include "module.h"
 
 #include <algorithm>
@@ -97,6 +99,22 @@ CStdException::~CStdException() = default;
 bool CStdException::GetErrorMessageUI(ustring& s) const
 {
     return GetErrorMessage(s);
+}
+
+int CStdException::ReportError(HWND hParent, unsigned int type) const
+{
+    return ReportError(CExInfo(*this), hParent, type);
+}
+
+int CStdException::ReportError(const CExInfo& info, HWND hParent, unsigned int type)
+{
+    ustring message = info.GetErrorMessageUI();
+    CTranslatorInstance::Ref().XlateEx(message);
+    // Source, function and file are shown as captured: a source loaded from a
+    // resource is already translated.
+    CMessageDlgEx dlg(hParent, message.c_str(), GetAppName().c_str(), info.GetSource().c_str(),
+                      info.GetFunction().c_str(), info.GetFileName().c_str(), info.GetLine(), type);
+    return dlg.DoModal();
 }
 
 void CStdException::SetAppName(const wchar_t* szName)

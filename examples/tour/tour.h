@@ -16,3 +16,7 @@ void TourFiles();
 void TourTime();
 void TourNumerics();
 void TourLog();
+void TourSettings();
+/// Shows the library's message box: needs a display; bAuto presses OK by itself.
+void TourDialogs(bool bAuto);
+void TourComm();

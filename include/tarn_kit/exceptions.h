@@ -143,26 +143,18 @@ public:
     virtual bool GetErrorMessage(ustring& s) const = 0;
     virtual bool GetErrorMessageUI(ustring& s) const;
 
-#if defined(TARNKIT_HAS_MESSAGE_DIALOG)
-    // Reporting to the user needs the library's message dialog, which this
-    // build does not have yet.
+    // Reporting to the user
+    /// Shows the library's message box with the translated user text, the application
+    /// name as caption and MessageBox-style buttons and icon; returns the pressed
+    /// button's id (IDOK ... IDNO).
     virtual int ReportError(HWND hParent, unsigned int type) const;
+    /// The same from a snapshot, after the exception object is gone.
     static int ReportError(const CExInfo& info, HWND hParent, unsigned int type);
-#endif
 
     // Attributes
-    unsigned int GetLine() const noexcept
-    {
-        return m_nLine;
-    }
-    ustring GetFileName() const
-    {
-        return m_strFileName;
-    }
-    ustring GetFunction() const
-    {
-        return m_strFunction;
-    }
+    unsigned int GetLine() const noexcept { return m_nLine; }
+    ustring GetFileName() const { return m_strFileName; }
+    ustring GetFunction() const { return m_strFunction; }
 
     /// Caption of error reports; null restores the default, the executable's base name.
     static void SetAppName(const wchar_t* szName);

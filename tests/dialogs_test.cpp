@@ -1,0 +1,1405 @@
+// Windows and dialogs: the registry and routing of CWnd and CDialog, the library's
+// message box and details dialog through ReportError, the tip and the wait cursor.
+// Real windows under Xvfb, driven by the messages a user's input causes (clicks
+// posted at screen points, keys, WM_COMMAND, WM_CLOSE) from a thread timer while
+// the modal loop runs, and judged through the controls' own state.
+#include "test_common.h"
+
+#include <tarn_kit/dialogs.h>
+#include <tarn_kit/translator.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarn_kit {
+
+// Reads the registry's size under its lock.
+struct WndTestAccess
+{
+    static std::size_t Count()
+    {
+        CLocker<CCriticalSection> lock(CWnd::m_cs);
+        return CWnd::m_map.size();
+    }
+};
+
+} // namespace tarn_kit
+
+using namespace tarn_kit;
+using Info = CStdException::CExInfo;
+
+namespace {
+
+// Many dialogs open and close here: without the window manager's part of Wine's X11
+// driver every close of a captioned window costs two seconds. Set before the first window.
+const bool kUnmanaged = [] {
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER,
+                          L"Software\\Wine\\AppDefaults\\dialogs_test.exe\\X11 Driver", 0, nullptr,
+                          0, KEY_SET_VALUE, nullptr, &hKey, nullptr) == ERROR_SUCCESS) {
+        ::RegSetValueExW(hKey, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 4);
+        ::RegCloseKey(hKey);
+    }
+    return true;
+}();
+
+HMODULE Library()
+{
+    return ::GetModuleHandleW(L"TarnKit.dll");
+}
+
+std::wstring ClassOf(HWND h)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(h, name, 64);
+    return name;
+}
+
+ustring TextOf(HWND h)
+{
+    wchar_t text[512] = {};
+    ::GetWindowTextW(h, text, 512);
+    return text;
+}
+
+RECT WindowRect(HWND h)
+{
+    RECT r = {};
+    ::GetWindowRect(h, &r);
+    return r;
+}
+
+// A control's rectangle in its dialog's client coordinates.
+RECT ClientRectOf(HWND hDlg, HWND hCtrl)
+{
+    RECT r = WindowRect(hCtrl);
+    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The enabled, visible dialogs of this thread: the one a user can act on is the
+// last one opened (its owners are disabled while it runs).
+HWND ActiveDialog()
+{
+    struct SFind
+    {
+        static BOOL CALLBACK Each(HWND h, LPARAM p)
+        {
+            if (::IsWindowVisible(h) && ::IsWindowEnabled(h) && ClassOf(h) == L"#32770")
+                *reinterpret_cast<HWND*>(p) = h;
+            return TRUE;
+        }
+    };
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &SFind::Each, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What a user's click causes: button down and up at a screen point, posted to the
+// window that lies there.
+void ClickAt(POINT screen)
+{
+    HWND target = ::WindowFromPoint(screen);
+    ASSERT_TRUE(target) << "no window at " << screen.x << "," << screen.y;
+    POINT pt = screen;
+    ::ScreenToClient(target, &pt);
+    const LPARAM at = MAKELPARAM(pt.x, pt.y);
+    ::PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(target, WM_LBUTTONUP, 0, at);
+}
+
+void ClickCentreOf(HWND h)
+{
+    RECT r = WindowRect(h);
+    ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+// A key press, posted to the focused control as the keyboard would.
+void PressKey(WPARAM vk)
+{
+    HWND focus = ::GetFocus();
+    ASSERT_TRUE(focus);
+    ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
+}
+
+// Runs a script of steps from a thread timer while the test's body sits in a modal
+// loop. A step returns true when it is done; the next tick runs the next step. Steps
+// only post input, so they never nest. A script that stalls fails the test and its
+// dialogs are closed, so that a fault never hangs the run.
+class CDriver
+{
+public:
+    typedef std::function<bool()> Step;
+
+    CDriver& Then(Step step)
+    {
+        m_steps.push_back(std::move(step));
+        return *this;
+    }
+    /// The active dialog, once there is one; `into` receives it.
+    CDriver& WaitForDialog(HWND& into, HWND other = nullptr)
+    {
+        return Then([&into, other] {
+            HWND h = ActiveDialog();
+            if (!h || h == other)
+                return false;
+            into = h;
+            return true;
+        });
+    }
+    CDriver& Do(std::function<void()> action)
+    {
+        return Then([action] {
+            action();
+            return true;
+        });
+    }
+    /// Lets the loop run for n ticks (a posted input is handled by then).
+    CDriver& Pause(int n = 3)
+    {
+        auto left = std::make_shared<int>(n);
+        return Then([left] { return --*left <= 0; });
+    }
+
+    template <class Body>
+    auto Run(Body body)
+    {
+        s_pActive = this;
+        m_nTicks = 0;
+        const UINT_PTR id = ::SetTimer(nullptr, 0, 10, &CDriver::Tick);
+        struct SStop
+        {
+            UINT_PTR id;
+            ~SStop()
+            {
+                ::KillTimer(nullptr, id);
+                s_pActive = nullptr;
+            }
+        } stop{id};
+        auto result = body();
+        EXPECT_TRUE(m_steps.empty()) << m_steps.size() << " steps did not run";
+        return result;
+    }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        CDriver* p = s_pActive;
+        if (!p || p->m_bInTick)
+            return;
+        p->m_bInTick = true;
+        if (++p->m_nTicks > 1500) {
+            ADD_FAILURE() << "the script stalled with " << p->m_steps.size() << " steps left";
+            p->m_steps.clear();
+            for (HWND h; (h = ActiveDialog()) != nullptr;)
+                ::EndDialog(h, -2), ::DestroyWindow(h);
+        } else if (!p->m_steps.empty() && p->m_steps.front()()) {
+            p->m_steps.pop_front();
+        }
+        p->m_bInTick = false;
+    }
+
+    std::deque<Step> m_steps;
+    int m_nTicks = 0;
+    bool m_bInTick = false;
+    inline static CDriver* s_pActive = nullptr;
+};
+
+// Screenshots: the window as it is on the screen, as an uncompressed PNG.
+namespace png {
+
+unsigned long Crc(const unsigned char* p, std::size_t n, unsigned long crc = 0)
+{
+    crc = ~crc & 0xFFFFFFFFul;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
+    }
+    return ~crc & 0xFFFFFFFFul;
+}
+
+void Be32(std::string& out, unsigned long v)
+{
+    for (int s = 24; s >= 0; s -= 8)
+        out += static_cast<char>((v >> s) & 0xFF);
+}
+
+void Chunk(std::string& out, const char* type, const std::string& data)
+{
+    Be32(out, static_cast<unsigned long>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    out += body;
+    Be32(out, Crc(reinterpret_cast<const unsigned char*>(body.data()), body.size()));
+}
+
+// Rows of RGB, each led by filter byte 0, in stored (uncompressed) deflate blocks.
+std::string Encode(int w, int h, const std::vector<unsigned char>& rgb)
+{
+    std::string raw;
+    for (int y = 0; y < h; ++y) {
+        raw += '\0';
+        raw.append(reinterpret_cast<const char*>(&rgb[std::size_t(y) * w * 3]), std::size_t(w) * 3);
+    }
+    std::string z = "\x78\x01";
+    unsigned long a = 1, b = 0;
+    for (unsigned char c : raw)
+        a = (a + c) % 65521, b = (b + a) % 65521;
+    for (std::size_t pos = 0; pos < raw.size() || pos == 0;) {
+        const std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
+        z += static_cast<char>(pos + n == raw.size() ? 1 : 0);
+        z += static_cast<char>(n & 0xFF), z += static_cast<char>(n >> 8);
+        z += static_cast<char>(~n & 0xFF), z += static_cast<char>((~n >> 8) & 0xFF);
+        z.append(raw, pos, n);
+        pos += n;
+        if (n == 0)
+            break;
+    }
+    Be32(z, (b << 16) | a);
+    std::string out = "\x89PNG\r\n\x1a\n";
+    std::string ihdr;
+    Be32(ihdr, w), Be32(ihdr, h);
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    Chunk(out, "IHDR", ihdr);
+    Chunk(out, "IDAT", z);
+    Chunk(out, "IEND", "");
+    return out;
+}
+
+} // namespace png
+
+// The pixels of a window (frame included) as it shows them, RGB rows from the top.
+std::vector<unsigned char> Capture(HWND h, int& w, int& hgt)
+{
+    ::RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::GdiFlush();
+    RECT r = WindowRect(h);
+    w = r.right - r.left, hgt = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -hgt, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> rgb(std::size_t(w) * hgt * 3);
+    for (int y = 0; y < hgt; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c)
+                rgb[(std::size_t(y) * w + x) * 3 + c] =
+                    static_cast<const unsigned char*>(bits)[y * stride + x * 3 + 2 - c];
+    ::SelectObject(mem, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    return rgb;
+}
+
+// build/<arch>/test-output/dialogs_test, beside bin/.
+std::wstring OutputFolder()
+{
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir(exe);
+    dir.erase(dir.find_last_of(L'\\'));
+    dir.erase(dir.find_last_of(L'\\'));
+    dir += L"\\test-output";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    dir += L"\\dialogs_test";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+void SaveScreenshot(HWND h, const wchar_t* name)
+{
+    int w = 0, hgt = 0;
+    std::vector<unsigned char> rgb = Capture(h, w, hgt);
+    const std::string data = png::Encode(w, hgt, rgb);
+    const std::wstring path = OutputFolder() + L"\\" + name + L".png";
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f) << ::GetLastError();
+    DWORD written = 0;
+    ::WriteFile(f, data.data(), DWORD(data.size()), &written, nullptr);
+    ::CloseHandle(f);
+    EXPECT_EQ(data.size(), written);
+}
+
+// The colour pixels of an icon, for telling icons apart by their image.
+std::vector<unsigned char> IconPixels(HICON hIcon)
+{
+    std::vector<unsigned char> out;
+    ICONINFO ii = {};
+    if (!hIcon || !::GetIconInfo(hIcon, &ii))
+        return out;
+    BITMAP bm = {};
+    ::GetObjectW(ii.hbmColor, sizeof bm, &bm);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {
+        sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    out.resize(std::size_t(bm.bmWidth) * bm.bmHeight * 4);
+    HDC dc = ::GetDC(nullptr);
+    ::GetDIBits(dc, ii.hbmColor, 0, bm.bmHeight, out.data(), &bi, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(ii.hbmColor);
+    ::DeleteObject(ii.hbmMask);
+    return out;
+}
+
+std::vector<unsigned char> GroupPixels(UINT group)
+{
+    HICON h = static_cast<HICON>(::LoadImageW(Library(), MAKEINTRESOURCEW(group), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXICON),
+                                              ::GetSystemMetrics(SM_CYICON), 0));
+    std::vector<unsigned char> px = IconPixels(h);
+    ::DestroyIcon(h);
+    return px;
+}
+
+// The visible push buttons of a dialog, left to right.
+std::vector<HWND> VisibleButtons(HWND hDlg)
+{
+    std::vector<HWND> out;
+    for (HWND c = ::GetWindow(hDlg, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (ClassOf(c) == L"Button" && ::IsWindowVisible(c))
+            out.push_back(c);
+    std::sort(out.begin(), out.end(),
+              [](HWND a, HWND b) { return WindowRect(a).left < WindowRect(b).left; });
+    return out;
+}
+
+// Every test leaves the registry as it found it: empty.
+class DialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_EQ(0u, WndTestAccess::Count()); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0u, WndTestAccess::Count()) << "objects left in the window registry";
+        EXPECT_FALSE(ActiveDialog()) << "a dialog was left open";
+    }
+};
+
+// In-memory dialog templates: DLGTEMPLATE and its items in global memory.
+class CTemplate
+{
+public:
+    CTemplate(DWORD style, short cx, short cy, const wchar_t* title = L"")
+    {
+        Put<DWORD>(style | DS_SETFONT), Put<DWORD>(0), Put<WORD>(0);
+        Put<short>(0), Put<short>(0), Put<short>(cx), Put<short>(cy);
+        Put<WORD>(0), Put<WORD>(0), PutText(title);
+        Put<WORD>(8), PutText(L"Tahoma");
+    }
+    /// atom: 0x80 button, 0x81 edit, 0x82 static.
+    CTemplate& Item(WORD atom, int id, DWORD style, short x, short y, short cx, short cy,
+                    const wchar_t* text = L"")
+    {
+        while (m_data.size() % 4)
+            m_data.push_back(0);
+        Put<DWORD>(style | WS_CHILD | WS_VISIBLE), Put<DWORD>(0);
+        Put<short>(x), Put<short>(y), Put<short>(cx), Put<short>(cy), Put<WORD>(WORD(id));
+        Put<WORD>(0xFFFF), Put<WORD>(atom), PutText(text), Put<WORD>(0);
+        ++reinterpret_cast<DLGTEMPLATE*>(m_data.data())->cdit;
+        return *this;
+    }
+    /// A global memory handle the caller frees.
+    HGLOBAL Global() const
+    {
+        HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, m_data.size());
+        std::memcpy(::GlobalLock(h), m_data.data(), m_data.size());
+        ::GlobalUnlock(h);
+        return h;
+    }
+
+private:
+    template <class T>
+    void Put(T v)
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(&v);
+        m_data.insert(m_data.end(), p, p + sizeof v);
+    }
+    void PutText(const wchar_t* s)
+    {
+        do
+            Put<WORD>(WORD(*s));
+        while (*s++);
+    }
+    std::vector<unsigned char> m_data;
+};
+
+// A dialog that opens every protected operation to the tests and records the handlers.
+class CTestDialog : public CDialog
+{
+public:
+    explicit CTestDialog(HWND hParent = nullptr) : CDialog(nullptr, 0, hParent) {}
+    ~CTestDialog() override = default;
+
+    bool FromTemplate(const CTemplate& t, HWND hParent)
+    {
+        HGLOBAL h = t.Global();
+        const bool b = InitModalIndirect(::GetModuleHandleW(nullptr), h, hParent);
+        ::GlobalFree(h);
+        return b;
+    }
+
+    bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override
+    {
+        if (uMsg >= WM_APP)
+            m_seen.push_back({hWnd, uMsg});
+        if (uMsg == WM_APP + 1 && m_bTakeApp1)
+            return true;
+        return CDialog::OnWindowProc(hWnd, uMsg, wParam, lParam, pResult);
+    }
+    void OnCancel() override
+    {
+        m_calls += L"cancel;";
+        if (m_bCancelCloses)
+            CDialog::OnCancel();
+    }
+    void OnOK() override
+    {
+        m_calls += L"ok;";
+        CDialog::OnOK();
+    }
+    void OnNo() override
+    {
+        m_calls += L"no;";
+        CDialog::OnNo();
+    }
+
+    HWND Hwnd() const { return m_hWnd; }
+    void Centre() { CenterWindow(); }
+    using CWnd::FindInstance;
+    using CWnd::GetStyle;
+    using CWnd::ModifyStyle;
+    using CWnd::RegisterInstance;
+    using CWnd::SetDlgCtrlId;
+    using CWnd::UnregisterInstance;
+
+    struct SSeen
+    {
+        HWND hWnd;
+        UINT uMsg;
+    };
+    std::vector<SSeen> m_seen;
+    std::wstring m_calls;
+    bool m_bCancelCloses = true;
+    bool m_bTakeApp1 = false;
+};
+
+const CTemplate& SmallTemplate()
+{
+    static const CTemplate t = CTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU, 120, 60, L"Sample")
+                                   .Item(0x81, 100, WS_BORDER, 4, 4, 80, 12)
+                                   .Item(0x80, 1, BS_DEFPUSHBUTTON, 4, 40, 40, 14, L"OK")
+                                   .Item(0x80, 2, 0, 50, 40, 40, 14, L"Cancel");
+    return t;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// The framework
+
+TEST_F(DialogTest, RegistryRefusesSecondRegistrationAndUnknownRemovals)
+{
+    CTestDialog a, b;
+    HWND key = reinterpret_cast<HWND>(0x1234);
+    EXPECT_TRUE(CTestDialog::RegisterInstance(key, &a));
+    EXPECT_FALSE(CTestDialog::RegisterInstance(key, &b));
+    EXPECT_EQ(&a, CTestDialog::FindInstance(key));
+    EXPECT_FALSE(CTestDialog::UnregisterInstance(reinterpret_cast<HWND>(0x5678)));
+    EXPECT_TRUE(CTestDialog::RegisterInstance(nullptr, &b)) << "NULL is an ordinary key";
+    EXPECT_EQ(2u, WndTestAccess::Count());
+    EXPECT_TRUE(CTestDialog::UnregisterInstance(key));
+    EXPECT_FALSE(CTestDialog::UnregisterInstance(key));
+    EXPECT_EQ(nullptr, CTestDialog::FindInstance(key));
+    EXPECT_TRUE(CTestDialog::UnregisterInstance(nullptr));
+}
+
+// The registry is shared by every thread of the process: each thread's entries come
+// and go under the lock while the others work on theirs.
+TEST_F(DialogTest, RegistryServesManyThreadsAtOnce)
+{
+    constexpr int kThreads = 4, kRounds = 20000;
+    std::vector<CTestDialog> objects(kThreads);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                HWND key = reinterpret_cast<HWND>(UINT_PTR(0x10000 * (t + 1) + (i % 64) * 4));
+                if (!CTestDialog::RegisterInstance(key, &objects[t]) ||
+                    CTestDialog::FindInstance(key) != &objects[t] ||
+                    !CTestDialog::UnregisterInstance(key))
+                    ++wrong;
+            }
+        });
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(0, wrong.load());
+}
+
+TEST_F(DialogTest, StyleHelpersTellAZeroStyleFromAFailure)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(dlg.Create());
+    HWND edit = ::GetDlgItem(dlg.Hwnd(), 100);
+    ::SetWindowLongW(edit, GWL_STYLE, 0);
+    EXPECT_EQ(0, CTestDialog::GetStyle(edit));
+    EXPECT_EQ(DWORD(0), ::GetLastError());
+    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, 0, 0)) << "the previous style was 0";
+    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, 0, WS_CHILD | WS_BORDER));
+    EXPECT_EQ(LONG(WS_CHILD | WS_BORDER), ::GetWindowLongW(edit, GWL_STYLE));
+    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, WS_BORDER, WS_VISIBLE));
+    EXPECT_EQ(LONG(WS_CHILD | WS_VISIBLE), ::GetWindowLongW(edit, GWL_STYLE));
+    EXPECT_FALSE(CTestDialog::ModifyStyle(reinterpret_cast<HWND>(0xDEAD0), 0, WS_BORDER));
+    EXPECT_EQ(100, CTestDialog::SetDlgCtrlId(edit, 222));
+    EXPECT_EQ(edit, ::GetDlgItem(dlg.Hwnd(), 222));
+}
+
+TEST_F(DialogTest, ItemTextsRoundTrip)
+{
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(dlg.Create());
+    ustring text = L"left over";
+    EXPECT_EQ(0u, dlg.GetDlgItemTextW(100, text));
+    EXPECT_EQ(ustring(), text);
+    EXPECT_TRUE(dlg.SetDlgItemTextW(100, L"abc"));
+    EXPECT_EQ(3u, dlg.GetDlgItemTextLength(100));
+    EXPECT_EQ(3u, dlg.GetDlgItemTextW(100, text));
+    EXPECT_EQ(ustring(L"abc"), text);
+    EXPECT_FALSE(dlg.SetDlgItemTextW(999, L"x")) << "no such control";
+}
+
+// Modeless life: bound at WM_INITDIALOG, unbound at WM_DESTROY, or by the destructor.
+TEST_F(DialogTest, ModelessDialogIsBoundUntilDestroyed)
+{
+    {
+        CTestDialog dlg;
+        EXPECT_FALSE(dlg.InitModalIndirect(nullptr, nullptr, nullptr));
+        ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
+        ASSERT_TRUE(dlg.Create());
+        EXPECT_EQ(&dlg, CTestDialog::FindInstance(dlg.Hwnd()));
+        EXPECT_EQ(ustring(L"Sample"), TextOf(dlg.Hwnd()));
+        HWND h = dlg.Hwnd();
+        ::DestroyWindow(h);
+        EXPECT_EQ(nullptr, dlg.Hwnd());
+        EXPECT_EQ(nullptr, CTestDialog::FindInstance(h));
+    }
+    HWND h = nullptr;
+    {
+        CTestDialog dlg;
+        ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
+        ASSERT_TRUE(dlg.Create());
+        h = dlg.Hwnd();
+    }
+    EXPECT_FALSE(::IsWindow(h)) << "the destructor destroys a window that still exists";
+    // A template that does not exist: the platform call's own failure value.
+    CDialog missing(Library(), 4711, nullptr);
+    EXPECT_EQ(-1, missing.DoModal());
+    EXPECT_FALSE(missing.Create());
+}
+
+// Standard buttons by id alone, the close box, Escape and Enter through a modal loop.
+TEST_F(DialogTest, ModalDialogRoutesTheStandardCommands)
+{
+    struct SCase
+    {
+        const wchar_t* name;
+        std::function<void(HWND)> input;
+        bool cancelCloses;
+        int result;
+        const wchar_t* calls;
+    };
+    const SCase cases[] = {
+        {L"OK button clicked", [](HWND h) { ClickCentreOf(::GetDlgItem(h, 1)); }, true, 1, L"ok;"},
+        {L"id 1 with any notification code",
+         [](HWND h) { ::PostMessageW(h, WM_COMMAND, MAKEWPARAM(1, 0x1234), 0); }, true, 1, L"ok;"},
+        {L"Enter on the default button", [](HWND) { PressKey(VK_RETURN); }, true, 1, L"ok;"},
+        {L"Escape", [](HWND) { PressKey(VK_ESCAPE); }, true, 2, L"cancel;"},
+        {L"close box, OnCancel refusing", [](HWND h) { ::PostMessageW(h, WM_CLOSE, 0, 0); }, false,
+         2, L""},
+        {L"id 7", [](HWND h) { ::PostMessageW(h, WM_COMMAND, IDNO, 0); }, true, 7, L"no;"},
+    };
+    for (const SCase& c : cases) {
+        CTestDialog dlg;
+        dlg.m_bCancelCloses = c.cancelCloses;
+        ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
+        HWND h = nullptr;
+        CDriver driver;
+        driver.WaitForDialog(h)
+            .Do([&] {
+                // Ids from 8 on are left to default processing.
+                ::PostMessageW(h, WM_COMMAND, 8, 0);
+                ::PostMessageW(h, WM_COMMAND, 100, 0);
+            })
+            .Pause()
+            .Do([&] {
+                EXPECT_TRUE(::IsWindowVisible(h)) << c.name;
+                c.input(h);
+            });
+        EXPECT_EQ(c.result, driver.Run([&] { return dlg.DoModal(); })) << c.name;
+        EXPECT_EQ(std::wstring(c.calls), dlg.m_calls) << c.name;
+        EXPECT_EQ(nullptr, dlg.Hwnd()) << c.name;
+    }
+}
+
+TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
+{
+    CTestDialog parent, child;
+    ASSERT_TRUE(parent.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(parent.Create());
+    ::MoveWindow(parent.Hwnd(), 0, 0, 1024, 768, FALSE);
+    ASSERT_TRUE(child.FromTemplate(SmallTemplate(), parent.Hwnd()));
+    ASSERT_TRUE(child.Create());
+    ::MoveWindow(child.Hwnd(), 5, 7, 301, 201, FALSE);
+    child.Centre();
+    RECT r = WindowRect(child.Hwnd());
+    EXPECT_EQ(362, r.left);
+    EXPECT_EQ(284, r.top);
+    EXPECT_EQ(300, r.right - r.left);
+    EXPECT_EQ(200, r.bottom - r.top);
+
+    // No parent: the desktop, whatever its size.
+    CTestDialog alone;
+    ASSERT_TRUE(alone.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(alone.Create());
+    ::MoveWindow(alone.Hwnd(), 0, 0, 301, 201, FALSE);
+    alone.Centre();
+    RECT d = WindowRect(::GetDesktopWindow());
+    r = WindowRect(alone.Hwnd());
+    EXPECT_EQ((d.left + d.right) / 2 - 150, r.left);
+    EXPECT_EQ((d.top + d.bottom) / 2 - 100, r.top);
+
+    // A parent that is gone: nothing moves.
+    HWND gone = parent.Hwnd();
+    ::DestroyWindow(gone);
+    EXPECT_FALSE(::IsWindow(child.Hwnd())) << "owned windows go with their owner";
+    ASSERT_TRUE(alone.FromTemplate(SmallTemplate(), gone)); // only records the parent
+    ::MoveWindow(alone.Hwnd(), 3, 4, 301, 201, FALSE);
+    alone.Centre();
+    EXPECT_EQ(3, WindowRect(alone.Hwnd()).left);
+    EXPECT_EQ(4, WindowRect(alone.Hwnd()).top);
+}
+
+// A child dialog embedded in a registered dialog: its messages reach the parent's hook
+// (with the child's handle) after the child's own hook declined them.
+TEST_F(DialogTest, HookChainAsksRegisteredAncestors)
+{
+    CTestDialog outer;
+    ASSERT_TRUE(outer.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(outer.Create());
+    CTestDialog inner;
+    ASSERT_TRUE(inner.FromTemplate(CTemplate(WS_CHILD | WS_VISIBLE, 40, 20), outer.Hwnd()));
+    ASSERT_TRUE(inner.Create());
+    ASSERT_EQ(outer.Hwnd(), ::GetParent(inner.Hwnd()));
+
+    ::SendMessageW(inner.Hwnd(), WM_APP, 0, 0);
+    ASSERT_EQ(1u, inner.m_seen.size());
+    ASSERT_EQ(1u, outer.m_seen.size());
+    EXPECT_EQ(inner.Hwnd(), outer.m_seen[0].hWnd);
+    inner.m_bTakeApp1 = true;
+    ::SendMessageW(inner.Hwnd(), WM_APP + 1, 0, 0);
+    EXPECT_EQ(2u, inner.m_seen.size());
+    EXPECT_EQ(1u, outer.m_seen.size()) << "the child took it";
+    // A top-level dialog does not pass its messages to its owner.
+    CTestDialog owned;
+    ASSERT_TRUE(owned.FromTemplate(SmallTemplate(), outer.Hwnd()));
+    ASSERT_TRUE(owned.Create());
+    ::SendMessageW(owned.Hwnd(), WM_APP, 0, 0);
+    EXPECT_EQ(1u, outer.m_seen.size());
+}
+
+// ---------------------------------------------------------------------------------
+// The message box through ReportError
+
+namespace {
+
+struct SButtonSet
+{
+    unsigned type;
+    std::vector<std::wstring> english;
+    std::vector<std::wstring> german;
+    std::vector<int> ids;
+    bool escapeCloses;
+    const wchar_t* name; // screenshot name; null for the sets that show as another
+};
+
+const SButtonSet kButtonSets[] = {
+    {MB_OK, {L"OK"}, {L"OK"}, {IDOK}, false, L"ok"},
+    {MB_OKCANCEL, {L"OK", L"Cancel"}, {L"OK", L"Abbrechen"}, {IDOK, IDCANCEL}, true, L"okcancel"},
+    {MB_ABORTRETRYIGNORE,
+     {L"Abort", L"Retry", L"Ignore"},
+     {L"Abbrechen", L"Wiederholen", L"Ignorieren"},
+     {IDABORT, IDRETRY, IDIGNORE},
+     false,
+     L"abortretryignore"},
+    {MB_YESNOCANCEL,
+     {L"Yes", L"No", L"Cancel"},
+     {L"Ja", L"Nein", L"Abbrechen"},
+     {IDYES, IDNO, IDCANCEL},
+     true,
+     L"yesnocancel"},
+    {MB_YESNO, {L"Yes", L"No"}, {L"Ja", L"Nein"}, {IDYES, IDNO}, false, L"yesno"},
+    {MB_RETRYCANCEL,
+     {L"Retry", L"Cancel"},
+     {L"Wiederholen", L"Abbrechen"},
+     {IDRETRY, IDCANCEL},
+     true,
+     L"retrycancel"},
+    {6, {L"OK"}, {L"OK"}, {IDOK}, false, nullptr},  // MB_CANCELTRYCONTINUE
+    {15, {L"OK"}, {L"OK"}, {IDOK}, false, nullptr}, // no such set
+};
+
+// The icon bits and the group whose image the box must show.
+struct SIcon
+{
+    unsigned bits;
+    UINT group;
+};
+const SIcon kIcons[] = {{0x00, 107},
+                        {MB_ICONHAND, 105},
+                        {MB_ICONQUESTION, 108},
+                        {MB_ICONEXCLAMATION, 106},
+                        {MB_ICONASTERISK, 107},
+                        {0x50, 107},
+                        {0xF0, 107}};
+
+const Info& FileNotFound()
+{
+    static const Info info(CWinException(321, L".\\File", L"CreateFile", ERROR_FILE_NOT_FOUND));
+    return info;
+}
+
+bool Overlap(const RECT& a, const RECT& b)
+{
+    RECT r;
+    return ::IntersectRect(&r, &a, &b) != 0;
+}
+
+// A caption fits its button when its text extent leaves room for the frame.
+bool CaptionFits(HWND hButton)
+{
+    HDC dc = ::GetDC(hButton);
+    HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hButton, WM_GETFONT, 0, 0)));
+    const ustring text = TextOf(hButton);
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hButton, dc);
+    RECT r = WindowRect(hButton);
+    return size.cx + 8 <= r.right - r.left && size.cy + 4 <= r.bottom - r.top;
+}
+
+// Everything a user sees of an open message box, against what the flags chose.
+void ExpectMessageBox(HWND h, const std::vector<std::wstring>& captions,
+                      const std::vector<int>& ids, UINT group, const ustring& text,
+                      const ustring& caption)
+{
+    SCOPED_TRACE(::testing::Message() << "box " << ustring::WideCharToMultiByte(text, CP_UTF8, 0));
+    EXPECT_EQ(caption, TextOf(h));
+    EXPECT_EQ(text, TextOf(::GetDlgItem(h, 1005)));
+    RECT w = WindowRect(h);
+    EXPECT_EQ(400, w.right - w.left);
+    EXPECT_EQ(250, w.bottom - w.top);
+
+    const std::vector<HWND> buttons = VisibleButtons(h);
+    ASSERT_EQ(captions.size(), buttons.size());
+    RECT client;
+    ::GetClientRect(h, &client);
+    const RECT textRect = ClientRectOf(h, ::GetDlgItem(h, 1005));
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_EQ(ustring(captions[i].c_str()), TextOf(buttons[i])) << i;
+        EXPECT_EQ(ids[i], ::GetDlgCtrlID(buttons[i])) << i;
+        EXPECT_TRUE(CaptionFits(buttons[i])) << "clipped caption " << i;
+        const RECT b = ClientRectOf(h, buttons[i]);
+        EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right <= client.right &&
+                    b.bottom <= client.bottom)
+            << "button " << i << " outside the client area";
+        EXPECT_FALSE(Overlap(b, textRect)) << "button " << i << " over the text";
+        if (i > 0) {
+            EXPECT_FALSE(Overlap(b, ClientRectOf(h, buttons[i - 1]))) << i;
+        }
+    }
+    // The row stays centred (the template's rows are centred to a dialog unit).
+    const int rowCentre =
+        (ClientRectOf(h, buttons.front()).left + ClientRectOf(h, buttons.back()).right) / 2;
+    EXPECT_NEAR(client.right / 2, rowCentre, 2);
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(h, 1006))) << "Info is hidden at first";
+    // The default button is the left one, and it has the focus.
+    EXPECT_TRUE(::SendMessageW(buttons.front(), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+    EXPECT_EQ(buttons.front(), ::GetFocus());
+
+    const HICON icon = reinterpret_cast<HICON>(::SendDlgItemMessageW(h, 1004, STM_GETICON, 0, 0));
+    EXPECT_EQ(GroupPixels(group), IconPixels(icon)) << "expected icon group " << group;
+    EXPECT_TRUE(::SendMessageW(h, WM_GETICON, ICON_SMALL, 0)) << "small window icon";
+    EXPECT_FALSE(::SendMessageW(h, WM_GETICON, ICON_BIG, 0)) << "no large window icon";
+}
+
+int Report(CDriver& driver, const Info& info, HWND hParent, unsigned type)
+{
+    return driver.Run([&] { return CStdException::ReportError(info, hParent, type); });
+}
+
+} // namespace
+
+// Every button set with every icon choice: what shows, what each button returns, and
+// what Enter, Escape and the close box do.
+TEST_F(DialogTest, MessageBoxButtonSetsIconsAndKeys)
+{
+    const ustring text = tarn_kit_test::SystemText(ERROR_FILE_NOT_FOUND);
+    const ustring caption = CStdException::GetAppName();
+    std::size_t nIcon = 0;
+    for (const SButtonSet& set : kButtonSets) {
+        SCOPED_TRACE(::testing::Message() << "type " << set.type);
+        const SIcon& icon = kIcons[nIcon++ % (sizeof kIcons / sizeof kIcons[0])];
+        const unsigned type = set.type | icon.bits;
+        HWND h = nullptr;
+
+        // Enter presses the default button, the left one.
+        CDriver enter;
+        enter.WaitForDialog(h).Pause().Do([&] {
+            ExpectMessageBox(h, set.english, set.ids, icon.group, text, caption);
+            if (set.name)
+                SaveScreenshot(h, (std::wstring(L"message_") + set.name + L"_en").c_str());
+            PressKey(VK_RETURN);
+        });
+        EXPECT_EQ(set.ids.front(), Report(enter, FileNotFound(), nullptr, type));
+
+        for (std::size_t i = 0; i < set.ids.size(); ++i) {
+            CDriver click;
+            click.WaitForDialog(h).Pause().Do([&] { ClickCentreOf(VisibleButtons(h)[i]); });
+            EXPECT_EQ(set.ids[i], Report(click, FileNotFound(), nullptr, type)) << "button " << i;
+        }
+
+        // Escape closes only the boxes with a Cancel button; the close box closes all.
+        CDriver escape;
+        escape.WaitForDialog(h).Do([] { PressKey(VK_ESCAPE); });
+        if (!set.escapeCloses)
+            escape.Pause(5).Do([&] {
+                EXPECT_TRUE(::IsWindowVisible(h)) << "Escape closed a box without Cancel";
+                ::PostMessageW(h, WM_CLOSE, 0, 0);
+            });
+        EXPECT_EQ(IDCANCEL, Report(escape, FileNotFound(), nullptr, type));
+    }
+}
+
+// Two clicks on the hidden Info button's area reveal it (its edges count, a pixel
+// outside does not); it opens the details, modal over the still-open box, as often
+// as the user likes, closed by Escape, the close box or Close.
+TEST_F(DialogTest, InfoAreaRevealsTheDetails)
+{
+    HWND box = nullptr, details = nullptr;
+    RECT info = {};
+    auto clickInfoArea = [&](int dx, int dy, bool right, bool bottom) {
+        return [&, dx, dy, right, bottom] {
+            ClickAt(POINT{(right ? info.right : info.left) + dx,
+                          (bottom ? info.bottom : info.top) + dy});
+        };
+    };
+    auto infoShown = [&](bool shown, const char* when) {
+        return [&, shown, when] {
+            EXPECT_EQ(shown, ::IsWindowVisible(::GetDlgItem(box, 1006)) != 0) << when;
+        };
+    };
+    auto openDetails = [&](CDriver& d) {
+        d.Do([&] { ClickCentreOf(::GetDlgItem(box, 1006)); }).WaitForDialog(details, box).Do([&] {
+            EXPECT_FALSE(::IsWindowEnabled(box)) << "the box waits under its details";
+            EXPECT_EQ(2u, WndTestAccess::Count());
+        });
+    };
+    auto backToBox = [&](CDriver& d) {
+        d.Then([&] { return ActiveDialog() == box; }).Do([&] {
+            EXPECT_FALSE(::IsWindow(details));
+            EXPECT_TRUE(::IsWindowVisible(box));
+        });
+    };
+
+    CDriver d;
+    d.WaitForDialog(box)
+        .Do([&] {
+            info = WindowRect(::GetDlgItem(box, 1006));
+            EXPECT_GT(info.right - info.left, 10);
+        })
+        // One pixel outside on each side, twice each: no count.
+        .Do(clickInfoArea(-1, 0, false, false))
+        .Do(clickInfoArea(-1, 0, false, false))
+        .Do(clickInfoArea(0, -1, false, false))
+        .Do(clickInfoArea(0, -1, false, false))
+        .Do(clickInfoArea(1, 0, true, true))
+        .Do(clickInfoArea(1, 0, true, true))
+        .Do(clickInfoArea(0, 1, true, true))
+        .Do(clickInfoArea(0, 1, true, true))
+        .Pause()
+        .Do(infoShown(false, "after clicks outside"))
+        // Exactly on the right and bottom edge: the first click.
+        .Do(clickInfoArea(0, 0, true, true))
+        .Pause()
+        .Do(infoShown(false, "after one click"))
+        // On the top-left corner: the second.
+        .Do(clickInfoArea(0, 0, false, false))
+        .Pause()
+        .Do(infoShown(true, "after two clicks"))
+        .Do([&] { SaveScreenshot(box, L"message_info_revealed"); });
+    openDetails(d);
+    d.Pause(5).Do([&] {
+        EXPECT_EQ(ustring(L"TK-100 Monitor"), TextOf(details));
+        EXPECT_EQ(ustring(L"Win32"), TextOf(::GetDlgItem(details, 1007)));
+        EXPECT_EQ(ustring(L"CreateFile"), TextOf(::GetDlgItem(details, 1008)));
+        EXPECT_EQ(ustring(L".\\File"), TextOf(::GetDlgItem(details, 1009)));
+        EXPECT_EQ(ustring::ui64toa(~0u), TextOf(::GetDlgItem(details, 1010)));
+        EXPECT_EQ(tarn_kit_test::SystemText(ERROR_ACCESS_DENIED),
+                  TextOf(::GetDlgItem(details, 1005)));
+        EXPECT_EQ(ustring(L"Close"), TextOf(::GetDlgItem(details, IDCANCEL)));
+        RECT w = WindowRect(details), b = WindowRect(box);
+        EXPECT_EQ(400, w.right - w.left);
+        EXPECT_EQ(250, w.bottom - w.top);
+        EXPECT_EQ(b.left, w.left) << "centred on the box";
+        EXPECT_EQ(b.top, w.top);
+        EXPECT_TRUE(::SendMessageW(details, WM_GETICON, ICON_SMALL, 0));
+        SaveScreenshot(details, L"details_en");
+        // Enlarged by 100 x 60: the fields widen, the message grows, Close follows.
+        std::vector<RECT> before;
+        for (int id : {1007, 1008, 1009, 1010, 1005, IDCANCEL})
+            before.push_back(ClientRectOf(details, ::GetDlgItem(details, id)));
+        ::MoveWindow(details, w.left, w.top, 500, 310, TRUE);
+        int k = 0;
+        for (int id : {1007, 1008, 1009, 1010, 1005, IDCANCEL}) {
+            const RECT a = ClientRectOf(details, ::GetDlgItem(details, id));
+            const RECT& o = before[k++];
+            const bool close = id == IDCANCEL, message = id == 1005;
+            EXPECT_EQ(o.left + (close ? 50 : 0), a.left) << id;
+            EXPECT_EQ(o.top + (close ? 60 : 0), a.top) << id;
+            EXPECT_EQ(o.right + (close ? 50 : 100), a.right) << id;
+            EXPECT_EQ(o.bottom + (close || message ? 60 : 0), a.bottom) << id;
+        }
+        ::MoveWindow(details, w.left, w.top, 100, 100, TRUE);
+        RECT m = WindowRect(details);
+        EXPECT_EQ(400, m.right - m.left) << "never below the opening size";
+        EXPECT_EQ(250, m.bottom - m.top);
+        PressKey(VK_ESCAPE);
+    });
+    backToBox(d);
+    openDetails(d);
+    d.Do([&] { ::PostMessageW(details, WM_CLOSE, 0, 0); });
+    backToBox(d);
+    openDetails(d);
+    d.Pause().Do([&] { ClickCentreOf(::GetDlgItem(details, IDCANCEL)); });
+    backToBox(d);
+    d.Do([&] { ClickCentreOf(::GetDlgItem(box, IDOK)); });
+
+    CStdException::SetAppName(L"TK-100 Monitor");
+    try {
+        throw CWinException(~0u, L".\\File", L"CreateFile", ERROR_ACCESS_DENIED);
+    } catch (const CStdException& e) {
+        // The virtual form, on the caught exception.
+        EXPECT_EQ(IDOK, d.Run([&] { return e.ReportError(nullptr, MB_OK | MB_ICONHAND); }));
+    }
+    CStdException::SetAppName(nullptr);
+}
+
+// The text grows with the box and the buttons keep to the bottom centre; the box
+// cannot be made smaller than it opened.
+TEST_F(DialogTest, MessageBoxResizesAndKeepsItsMinimum)
+{
+    HWND h = nullptr;
+    std::vector<HWND> controls;
+    std::vector<RECT> before;
+    CDriver d;
+    d.WaitForDialog(h).Do([&] {
+        // Without an owner the box is centred on the screen.
+        RECT w = WindowRect(h);
+        const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+        EXPECT_EQ(cx / 2 - 200, w.left);
+        EXPECT_EQ(cy / 2 - 125, w.top);
+        for (HWND c = ::GetWindow(h, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+            controls.push_back(c);
+            before.push_back(ClientRectOf(h, c));
+        }
+        EXPECT_EQ(8u, controls.size());
+        SetWindowPos(h, nullptr, 0, 0, 500, 310, SWP_NOMOVE | SWP_NOZORDER);
+        for (std::size_t k = 0; k < controls.size(); ++k) {
+            const RECT a = ClientRectOf(h, controls[k]);
+            const RECT& o = before[k];
+            // Ids now: 1004 icon, 1005 text, 1006 Info, the rest buttons of the row.
+            const int id = ::GetDlgCtrlID(controls[k]);
+            const bool fixed = id == 1004 || id == 1006, text = id == 1005;
+            const int mx = fixed || text ? 0 : 50, my = fixed || text ? 0 : 60;
+            EXPECT_EQ(o.left + mx, a.left) << id;
+            EXPECT_EQ(o.top + my, a.top) << id;
+            EXPECT_EQ(o.right + mx + (text ? 100 : 0), a.right) << id;
+            EXPECT_EQ(o.bottom + my + (text ? 60 : 0), a.bottom) << id;
+        }
+        MINMAXINFO mmi = {};
+        ::SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        EXPECT_EQ(400, mmi.ptMinTrackSize.x);
+        EXPECT_EQ(250, mmi.ptMinTrackSize.y);
+        EXPECT_EQ(cx, mmi.ptMaxTrackSize.x);
+        EXPECT_EQ(cy, mmi.ptMaxSize.y);
+        SetWindowPos(h, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+        w = WindowRect(h);
+        EXPECT_EQ(400, w.right - w.left);
+        EXPECT_EQ(250, w.bottom - w.top);
+        for (std::size_t k = 0; k < controls.size(); ++k) {
+            const RECT a = ClientRectOf(h, controls[k]);
+            EXPECT_TRUE(::EqualRect(&a, &before[k])) << "laid out again from the record " << k;
+        }
+        ::PostMessageW(h, WM_COMMAND, IDNO, 0);
+    });
+    EXPECT_EQ(IDNO, Report(d, FileNotFound(), nullptr, MB_YESNOCANCEL | MB_ICONQUESTION));
+}
+
+// A box opens centred on its owner; when the owner is destroyed the box goes with it,
+// the modal loop ends and nothing stays registered.
+TEST_F(DialogTest, OwnerCentresTheBoxAndTakesItAlongWhenDestroyed)
+{
+    CTestDialog owner;
+    ASSERT_TRUE(owner.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(owner.Create());
+    ::MoveWindow(owner.Hwnd(), 100, 120, 601, 401, TRUE);
+    ::ShowWindow(owner.Hwnd(), SW_SHOW);
+    HWND h = nullptr;
+    CDriver d;
+    d.WaitForDialog(h).Do([&] {
+        RECT w = WindowRect(h);
+        EXPECT_EQ(100 + 300 - 200, w.left);
+        EXPECT_EQ(120 + 200 - 125, w.top);
+        EXPECT_EQ(owner.Hwnd(), ::GetWindow(h, GW_OWNER));
+        EXPECT_FALSE(::IsWindowEnabled(owner.Hwnd()));
+        ::DestroyWindow(owner.Hwnd());
+    });
+    const int result = Report(d, FileNotFound(), owner.Hwnd(), MB_OKCANCEL);
+    EXPECT_FALSE(::IsWindow(h));
+    EXPECT_EQ(nullptr, owner.Hwnd());
+    EXPECT_TRUE(result == 0 || result == -1 || result == IDCANCEL) << result;
+}
+
+// A dialog of the application opens the box, which opens its details: three modal
+// loops deep, and each level unwinds to the one below.
+TEST_F(DialogTest, NestedModalDialogsUnwindInOrder)
+{
+    struct CApp : CTestDialog
+    {
+        bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                          LRESULT* pResult) override
+        {
+            if (hWnd == m_hWnd && uMsg == WM_COMMAND && LOWORD(wParam) == 300) {
+                m_nBoxResult = CStdException::ReportError(FileNotFound(), m_hWnd, MB_YESNO);
+                return true;
+            }
+            return CTestDialog::OnWindowProc(hWnd, uMsg, wParam, lParam, pResult);
+        }
+        int m_nBoxResult = 0;
+    } app;
+    ASSERT_TRUE(app.FromTemplate(CTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU, 150, 80, L"TK-100")
+                                     .Item(0x80, 300, 0, 10, 10, 60, 14, L"Report")
+                                     .Item(0x80, IDOK, 0, 10, 50, 40, 14, L"OK"),
+                                 nullptr));
+    HWND appWnd = nullptr, box = nullptr, details = nullptr;
+    CDriver d;
+    d.WaitForDialog(appWnd)
+        .Do([&] { ::MoveWindow(appWnd, 400, 300, 300, 200, TRUE); })
+        .Pause()
+        .Do([&] { ClickCentreOf(::GetDlgItem(appWnd, 300)); })
+        .WaitForDialog(box, appWnd)
+        .Do([&] {
+            RECT info = WindowRect(::GetDlgItem(box, 1006));
+            ClickAt(POINT{info.left + 2, info.top + 2});
+            ClickAt(POINT{info.left + 3, info.top + 3});
+        })
+        .Pause()
+        .Do([&] { ClickCentreOf(::GetDlgItem(box, 1006)); })
+        .WaitForDialog(details, box)
+        .Do([&] {
+            EXPECT_EQ(3u, WndTestAccess::Count());
+            EXPECT_FALSE(::IsWindowEnabled(appWnd));
+            EXPECT_FALSE(::IsWindowEnabled(box));
+            PressKey(VK_ESCAPE);
+        })
+        .Then([&] { return ActiveDialog() == box; })
+        .Do([&] {
+            EXPECT_EQ(2u, WndTestAccess::Count());
+            ClickCentreOf(VisibleButtons(box).back());
+        })
+        .Then([&] { return ActiveDialog() == appWnd; })
+        .Do([&] {
+            EXPECT_EQ(1u, WndTestAccess::Count());
+            EXPECT_EQ(IDNO, app.m_nBoxResult);
+            ClickCentreOf(::GetDlgItem(appWnd, IDOK));
+        });
+    EXPECT_EQ(IDOK, d.Run([&] { return app.DoModal(); }));
+}
+
+// The library's German language file: every text of the box, its details and the
+// device replies in German.
+TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
+{
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path(exe);
+    path = path.substr(0, path.find_last_of(L'\\')) + L"\\TarnKit.de.lng";
+    CTranslator& t = CTranslatorInstance::Ref();
+    ASSERT_TRUE(t.LoadLanguageFile(path.c_str())) << "TarnKit.de.lng beside the test";
+    for (const auto& entry : t.GetTable())
+        EXPECT_EQ(entry.first.empty(), entry.second.empty()) << "an empty translation";
+
+    const Info reply(
+        CCommException(77, L".\\Receiver", L"Query", L"{2,,value out of range}", L"Receiver"));
+    for (const SButtonSet& set : kButtonSets) {
+        if (!set.name)
+            continue;
+        HWND h = nullptr, details = nullptr;
+        CDriver d;
+        d.WaitForDialog(h).Pause().Do([&] {
+            ExpectMessageBox(h, set.german, set.ids, 106, L"Wert außerhalb des Bereichs",
+                             CStdException::GetAppName());
+            SaveScreenshot(h, (std::wstring(L"message_") + set.name + L"_de").c_str());
+        });
+        if (set.type == MB_YESNOCANCEL) {
+            d.Do([&] {
+                 RECT info = WindowRect(::GetDlgItem(h, 1006));
+                 ClickAt(POINT{info.left + 1, info.top + 1});
+                 ClickAt(POINT{info.left + 1, info.top + 1});
+             })
+                .Pause()
+                .Do([&] {
+                    EXPECT_EQ(ustring(L"Details"), TextOf(::GetDlgItem(h, 1006)));
+                    ClickCentreOf(::GetDlgItem(h, 1006));
+                })
+                .WaitForDialog(details, h)
+                .Pause(5)
+                .Do([&] {
+                    EXPECT_EQ(ustring(L"Schließen"), TextOf(::GetDlgItem(details, IDCANCEL)));
+                    std::vector<ustring> labels;
+                    for (HWND c = ::GetWindow(details, GW_CHILD); c;
+                         c = ::GetWindow(c, GW_HWNDNEXT))
+                        if (ClassOf(c) == L"Static")
+                            labels.push_back(TextOf(c));
+                    EXPECT_EQ((std::vector<ustring>{L"Quelle:", L"Funktion:", L"Datei:", L"Zeile:",
+                                                    L"Meldung:"}),
+                              labels);
+                    SaveScreenshot(details, L"details_de");
+                    ::PostMessageW(details, WM_CLOSE, 0, 0);
+                })
+                .Then([&] { return ActiveDialog() == h; });
+        }
+        d.Do([&] { ::PostMessageW(h, WM_CLOSE, 0, 0); });
+        EXPECT_EQ(IDCANCEL, Report(d, reply, nullptr, set.type | MB_ICONEXCLAMATION));
+    }
+    t = CTranslator();
+}
+
+// A thousand boxes, each with its icons, buttons and translation: afterwards the
+// process holds as many kernel, user (windows, icons, menus) and GDI slots as before.
+namespace {
+
+// Slots in use of a handle table with a last-in-first-out free list (Wine's user and
+// GDI tables): after n fresh handles the highest index is (in use + n - 1) as soon as n
+// exceeds the free list, whatever order the free list is in.
+template <class Make, class Free>
+long SlotsInUse(Make make, Free release, int n, int step)
+{
+    std::vector<decltype(make())> made;
+    long highest = 0;
+    for (int i = 0; i < n; ++i) {
+        made.push_back(make());
+        highest = std::max<long>(highest, long(reinterpret_cast<UINT_PTR>(made.back()) & 0xFFFF));
+    }
+    for (auto h : made)
+        release(h);
+    return highest / step - n;
+}
+
+long UserSlots()
+{
+    return SlotsInUse([] { return ::CreateMenu(); }, [](HMENU h) { ::DestroyMenu(h); }, 2000, 2);
+}
+
+long GdiSlots()
+{
+    return SlotsInUse([] { return ::CreateSolidBrush(RGB(1, 2, 3)); },
+                      [](HBRUSH h) { ::DeleteObject(h); }, 2000, 1);
+}
+
+} // namespace
+
+TEST_F(DialogTest, ThousandBoxesLeakNoSlot)
+{
+    // One box whose details are opened too, then plain boxes closed at once.
+    int n = 0;
+    auto box = [&] {
+        HWND h = nullptr;
+        CDriver d;
+        d.WaitForDialog(h).Do([&] { ::PostMessageW(h, WM_COMMAND, IDOK, 0); });
+        const unsigned type = (n % 6) | kIcons[n % 7].bits;
+        ++n;
+        Report(d, FileNotFound(), nullptr, type);
+    };
+    box();
+    HANDLE kernelBefore = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ::CloseHandle(kernelBefore);
+    const long userBefore = UserSlots(), gdiBefore = GdiSlots();
+    for (int i = 0; i < 1000; ++i)
+        box();
+    HANDLE kernelAfter = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ::CloseHandle(kernelAfter);
+    const long userAfter = UserSlots(), gdiAfter = GdiSlots();
+    EXPECT_EQ(kernelBefore, kernelAfter) << "kernel handles leaked";
+    // A leak of one object per box would show as 1000; a few slots move with the
+    // platform's caches (and, for user slots, other processes of the desktop).
+    EXPECT_NEAR(userBefore, userAfter, 8) << "user slots (windows, icons) leaked";
+    EXPECT_NEAR(gdiBefore, gdiAfter, 8) << "GDI slots leaked";
+    std::printf("slots in use before/after 1000 boxes: user %ld/%ld, GDI %ld/%ld\n", userBefore,
+                userAfter, gdiBefore, gdiAfter);
+}
+
+// ---------------------------------------------------------------------------------
+// Tip and wait cursor
+
+namespace {
+
+struct CTestTip : CTipDlg
+{
+    using CTipDlg::CTipDlg;
+    HWND Hwnd() const { return m_hWnd; }
+};
+
+// The box around the pixels of the tip's text area that are not its menu-colour fill.
+RECT InkBounds(HWND tip)
+{
+    HWND area = ::GetDlgItem(tip, 1012);
+    int w = 0, h = 0;
+    const std::vector<unsigned char> rgb = Capture(tip, w, h);
+    const RECT a = WindowRect(area), t = WindowRect(tip);
+    const COLORREF fill = ::GetSysColor(COLOR_MENU);
+    RECT ink = {LONG_MAX, LONG_MAX, -1, -1};
+    for (int y = a.top - t.top; y < a.bottom - t.top; ++y)
+        for (int x = a.left - t.left; x < a.right - t.left; ++x) {
+            const unsigned char* p = &rgb[(std::size_t(y) * w + x) * 3];
+            if (RGB(p[0], p[1], p[2]) != fill) {
+                const LONG ax = x - (a.left - t.left), ay = y - (a.top - t.top);
+                ink = RECT{std::min(ink.left, ax), std::min(ink.top, ay),
+                           std::max(ink.right, ax + 1), std::max(ink.bottom, ay + 1)};
+            }
+        }
+    return ink;
+}
+
+} // namespace
+
+TEST_F(DialogTest, TipShowsCentredTextAtOnce)
+{
+    {
+        CTestTip deferred(nullptr, L"not yet", true);
+        EXPECT_EQ(nullptr, deferred.Hwnd()) << "no window until Create";
+    }
+    HWND gone = nullptr;
+    {
+        CTestTip tip(nullptr, L"Reading the sweep from TK-100", false);
+        HWND h = tip.Hwnd();
+        gone = h;
+        ASSERT_TRUE(h);
+        EXPECT_TRUE(::IsWindowVisible(h));
+        EXPECT_FALSE(::GetWindowLongW(h, GWL_STYLE) & WS_CAPTION & ~WS_BORDER);
+        RECT w = WindowRect(h), d = WindowRect(::GetDesktopWindow());
+        EXPECT_NEAR((d.left + d.right) / 2, (w.left + w.right) / 2, 1);
+        EXPECT_NEAR((d.top + d.bottom) / 2, (w.top + w.bottom) / 2, 1);
+        // Painted without a message loop: the text is there, centred both ways.
+        RECT area = WindowRect(::GetDlgItem(h, 1012));
+        const RECT ink = InkBounds(h);
+        ASSERT_LT(ink.left, ink.right) << "no text painted";
+        EXPECT_NEAR(ink.left, (area.right - area.left) - ink.right, 3);
+        EXPECT_NEAR(ink.top, (area.bottom - area.top) - ink.bottom, 3);
+        SaveScreenshot(h, L"tip");
+    }
+    EXPECT_FALSE(::IsWindow(gone)) << "the tip goes with its object";
+
+    // Too tall for the area: drawn from the top and clipped at the bottom.
+    std::wstring tall;
+    for (int i = 0; i < 12; ++i)
+        tall += L"Line " + std::to_wstring(i) + L" of the receiver's long report\n";
+    CTestTip tip(nullptr, tall.c_str(), false);
+    const RECT ink = InkBounds(tip.Hwnd());
+    RECT area = WindowRect(::GetDlgItem(tip.Hwnd(), 1012));
+    EXPECT_LE(ink.top, 2);
+    EXPECT_GE(ink.bottom, area.bottom - area.top - 4);
+    SaveScreenshot(tip.Hwnd(), L"tip_tall");
+}
+
+// Showing a tip over a window paints that window first, then the tip.
+TEST_F(DialogTest, TipOverAnOwnerPaintsBothAndCentresOnIt)
+{
+    CTestDialog owner;
+    ASSERT_TRUE(owner.FromTemplate(SmallTemplate(), nullptr));
+    ASSERT_TRUE(owner.Create());
+    ::MoveWindow(owner.Hwnd(), 40, 50, 500, 300, TRUE);
+    ::ShowWindow(owner.Hwnd(), SW_SHOW);
+    ::InvalidateRect(owner.Hwnd(), nullptr, TRUE);
+    CTestTip tip(owner.Hwnd(), L"Saving", false);
+    RECT o = WindowRect(owner.Hwnd()), w = WindowRect(tip.Hwnd());
+    EXPECT_NEAR((o.left + o.right) / 2, (w.left + w.right) / 2, 1);
+    EXPECT_NEAR((o.top + o.bottom) / 2, (w.top + w.bottom) / 2, 1);
+    RECT update;
+    EXPECT_FALSE(::GetUpdateRect(owner.Hwnd(), &update, FALSE)) << "the owner was painted";
+    EXPECT_FALSE(::GetUpdateRect(tip.Hwnd(), &update, FALSE)) << "the tip was painted";
+    EXPECT_LT(InkBounds(tip.Hwnd()).left, LONG_MAX);
+}
+
+TEST(CWaitCursorTest, ShowsACursorForItsLifetime)
+{
+    HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+    HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT);
+    HCURSOR cross = ::LoadCursorW(nullptr, IDC_CROSS);
+    ::SetCursor(arrow);
+    {
+        CWaitCursor busy;
+        EXPECT_EQ(wait, ::GetCursor());
+        {
+            CWaitCursor hidden(nullptr, nullptr);
+            EXPECT_EQ(nullptr, ::GetCursor());
+            CWaitCursor copy(hidden);
+            ::SetCursor(cross);
+            copy.Restore();
+            EXPECT_EQ(wait, ::GetCursor()) << "a copy restores the same cursor";
+            hidden.Restore();
+            hidden.Restore();
+            EXPECT_EQ(wait, ::GetCursor());
+            CWaitCursor own(nullptr, IDC_CROSS);
+            EXPECT_EQ(cross, ::GetCursor());
+        }
+        EXPECT_EQ(wait, ::GetCursor()) << "nested guards unwind in reverse";
+    }
+    EXPECT_EQ(arrow, ::GetCursor());
+}
+
+// A snapshot that was cleared: an empty message under the application's name.
+TEST_F(DialogTest, ClearedSnapshotShowsAnEmptyMessage)
+{
+    Info info(CWinException(5, L".\\File", L"CreateFile", ERROR_ACCESS_DENIED));
+    info.Clear();
+    HWND h = nullptr;
+    CDriver d;
+    d.WaitForDialog(h).Do([&] {
+        EXPECT_EQ(ustring(), TextOf(::GetDlgItem(h, 1005)));
+        EXPECT_EQ(CStdException::GetAppName(), TextOf(h));
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(IDCANCEL, Report(d, info, nullptr, MB_OK));
+}
