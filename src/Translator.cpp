@@ -69,6 +69,92 @@ std::vector<unsigned int> ResourceIds(HINSTANCE hModule, const wchar_t* type)
     return ids;
 }
 
+// Cuts a language file's text (after the byte-order mark, line ends already LF)
+// into its texts. A record line is "[" text "]" and a line end; a cut lies after
+// "]" and its line end where the next line opens with "[", or at the very end.
+// Strict: the line end is one LF, as the writer makes it. Lenient: a run of LFs,
+// i.e. blank lines between the lines. Text after the last cut stays in the last
+// piece. Throws when the first line is no record line.
+//
+// bWellFormed tells whether the pieces look like whole records: ended by a
+// record's line end, keys and translations in pairs, keys ascending as the
+// writer orders them, and (lenient) blank lines only between records.
+std::vector<ustring> CutRecords(const ustring& text, bool bLenient, bool& bWellFormed)
+{
+    std::vector<ustring> pieces;
+    const std::size_t n = text.size();
+    std::size_t begin = text.find_first_not_of(L'\n');
+    bWellFormed = bLenient || begin == 0 || n == 0;
+    if (begin == ustring::npos)
+        return pieces;
+    if (text[begin] != L'[')
+        TK_THROW_CODE(kLoadFunction, ERROR_INVALID_DATA);
+    ++begin;
+    bool bEnded = false;
+    for (std::size_t i = begin; i + 1 < n; ++i) {
+        if (text[i] != L']' || text[i + 1] != L'\n')
+            continue;
+        std::size_t next = i + 2;
+        if (bLenient)
+            while (next < n && text[next] == L'\n')
+                ++next;
+        if (next == n) {
+            pieces.push_back(text.substr(begin, i - begin));
+            bEnded = true;
+            break;
+        }
+        if (text[next] == L'[') {
+            pieces.push_back(text.substr(begin, i - begin));
+            // A blank line between a key and its translation is no hand edit.
+            if (next > i + 2 && pieces.size() % 2 != 0)
+                bWellFormed = false;
+            begin = next + 1;
+            i = next;
+        }
+    }
+    if (!bEnded)
+        pieces.push_back(text.substr(begin));
+    bWellFormed = bWellFormed && bEnded && pieces.size() % 2 == 0;
+    for (std::size_t k = 2; bWellFormed && k < pieces.size(); k += 2)
+        bWellFormed = !(pieces[k] < pieces[k - 2]);
+    return pieces;
+}
+
+// Chooses the reading. Files edited by hand may have CR LF line ends and blank
+// lines between records, and read as the writer's form would. A file in the
+// writer's form is read exactly as written, even where a text holds "]", blank
+// lines and "[" in a row, unless the same bytes read as well-formed records
+// separated by blank lines.
+std::vector<ustring> ReadPieces(ustring text)
+{
+    bool bBareLineFeed = false, bCarriageReturn = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bBareLineFeed = bBareLineFeed || (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'));
+        bCarriageReturn = bCarriageReturn || text[i] == L'\r';
+    }
+    bool bStrictForm = false, bLenientForm = false;
+    if (bCarriageReturn && !bBareLineFeed) {
+        // Every line end is CR LF: saved by an editor, texts included.
+        text.replace(ustring(L"\r\n"), ustring(L"\n"));
+        std::replace(text.begin(), text.end(), L'\r', L'\n');
+        return CutRecords(text, true, bLenientForm);
+    }
+    std::replace(text.begin(), text.end(), L'\r', L'\n');
+    std::vector<ustring> strict = CutRecords(text, false, bStrictForm);
+    std::vector<ustring> lenient = CutRecords(text, true, bLenientForm);
+    return bStrictForm && !bLenientForm ? strict : lenient;
+}
+
+// The texts of a language file, keys and translations in turn. Content that
+// yields no record at all is an error, never an empty table.
+std::vector<ustring> ReadRecords(const ustring& text)
+{
+    std::vector<ustring> pieces = ReadPieces(text);
+    if (pieces.size() < 2 && text.find_first_not_of(L"\r\n") != ustring::npos)
+        TK_THROW_CODE(kLoadFunction, ERROR_INVALID_DATA);
+    return pieces;
+}
+
 } // namespace
 
 // CTranslator
@@ -300,28 +386,9 @@ void CTranslator::LoadLanguageFile(CFile& file)
         }
     } while (read == kReadBlock);
 
-    std::replace(text.begin(), text.end(), L'\r', L'\n');
-    std::vector<ustring> pieces;
-    ustring::split(text.c_str(), L"]\n", pieces, false);
-
-    // Rejoin what was cut inside a text: every piece that does not open with
-    // "[" belongs to the one before it.
-    std::vector<ustring> texts;
-    texts.reserve(pieces.size());
-    for (std::size_t k = 0; k < pieces.size();) {
-        ustring piece = std::move(pieces[k++]);
-        std::size_t start = piece.find_first_not_of(L'\n');
-        piece.erase(0, start == ustring::npos ? piece.size() : start);
-        if (!piece.empty() && piece[0] == L'[')
-            piece.erase(0, 1);
-        while (k < pieces.size() && (pieces[k].empty() || pieces[k][0] != L'[')) {
-            piece += L"]\n";
-            piece += pieces[k++];
-        }
-        texts.push_back(std::move(piece));
-    }
+    const std::vector<ustring> texts = ReadRecords(text);
     for (std::size_t k = 0; k + 1 < texts.size(); k += 2)
-        m_table[std::move(texts[k])] = std::move(texts[k + 1]);
+        m_table[texts[k]] = texts[k + 1];
 }
 
 // CPhoenixSingleton

@@ -203,7 +203,7 @@ TEST_F(TranslatorTest, ReaderEdgeCases)
         {L"[k]\n[v]\n[orphan]\n", {{L"k", L"v"}}},
         {L"\n\n[k]\n[v]\n", {{L"k", L"v"}}},
         {L"[a\rb]\n[c]\n", {{L"a\nb", L"c"}}},
-        {L"[k]\r\n[v]\r\n", {}}, // hand-edited CR LF files read as one long text
+        {L"[k]\r\n[v]\r\n", {{L"k", L"v"}}}, // CR LF line ends from an editor
     };
     for (const auto& c : cases) {
         WriteBytes(Path(L"edge.lng"), Utf16(L"\uFEFF" + std::wstring(c.first)));
