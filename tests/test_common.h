@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -101,6 +102,52 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes)
                 done == bytes.size())
         << "writing " << ::tarn_kit::ustring(path);
     ::CloseHandle(h);
+}
+
+// Runs a command line; returns its exit code and what it wrote to both streams.
+inline DWORD RunProgram(std::wstring commandLine, std::string& output)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ::CreatePipe(&hRead, &hWrite, &sa, 0);
+    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hWrite;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                    nullptr, &si, &pi);
+    ::CloseHandle(hWrite);
+    output.clear();
+    DWORD code = DWORD(-1);
+    // Drain the pipe while the program runs and stop at its end: a process it
+    // started (Wine's desktop) may hold the pipe open long after. A program that
+    // hangs is ended, and the output says so.
+    auto drain = [&] {
+        char buffer[4096];
+        DWORD available = 0, done = 0;
+        while (
+            ::PeekNamedPipe(hRead, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+            ::ReadFile(hRead, buffer, std::min<DWORD>(available, sizeof buffer), &done, nullptr) &&
+            done > 0)
+            output.append(buffer, done);
+    };
+    if (started) {
+        for (int polls = 0; ::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT; ++polls) {
+            drain();
+            if (polls == 6000) {
+                ::TerminateProcess(pi.hProcess, DWORD(-1));
+                output += "\n[the program did not end and was stopped]\n";
+            }
+        }
+        drain();
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    }
+    ::CloseHandle(hRead);
+    return code;
 }
 
 // A file's bytes, read while others may still write it; empty when it cannot be opened.

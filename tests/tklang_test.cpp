@@ -14,6 +14,9 @@
 
 using tarn_kit::CTranslator;
 using tarn_kit::ustring;
+using tarn_kit_test::ReadBytes;
+using tarn_kit_test::RunProgram;
+using tarn_kit_test::WriteBytes;
 typedef CTranslator::CTable CTable;
 
 namespace {
@@ -39,28 +42,6 @@ std::string LanguageFile(const CTable& table, const std::wstring& lineEnd = L"\n
     return Bytes(text);
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    ::WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr);
-    ::CloseHandle(h);
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    char buffer[65536];
-    DWORD done = 0;
-    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &done, nullptr) &&
-           done > 0)
-        bytes.append(buffer, done);
-    ::CloseHandle(h);
-    return bytes;
-}
-
 std::wstring BesideThisProgram(const wchar_t* name)
 {
     wchar_t path[MAX_PATH] = {};
@@ -72,52 +53,6 @@ std::wstring BesideThisProgram(const wchar_t* name)
 std::string U8(const std::wstring& s)
 {
     return ustring::WideCharToMultiByte(s, CP_UTF8, 0);
-}
-
-// Runs a command line; returns its exit code and what it wrote to both streams.
-DWORD RunProgram(std::wstring commandLine, std::string& output)
-{
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    ::CreatePipe(&hRead, &hWrite, &sa, 0);
-    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = hWrite;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    nullptr, &si, &pi);
-    ::CloseHandle(hWrite);
-    output.clear();
-    DWORD code = DWORD(-1);
-    // Drain the pipe while the program runs and stop at its end: a process it
-    // started (Wine's desktop) may hold the pipe open long after. A program that
-    // hangs is ended, and the output says so.
-    auto drain = [&] {
-        char buffer[4096];
-        DWORD available = 0, done = 0;
-        while (
-            ::PeekNamedPipe(hRead, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-            ::ReadFile(hRead, buffer, std::min<DWORD>(available, sizeof buffer), &done, nullptr) &&
-            done > 0)
-            output.append(buffer, done);
-    };
-    if (started) {
-        for (int polls = 0; ::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT; ++polls) {
-            drain();
-            if (polls == 6000) {
-                ::TerminateProcess(pi.hProcess, DWORD(-1));
-                output += "\n[the program did not end and was stopped]\n";
-            }
-        }
-        drain();
-        ::GetExitCodeProcess(pi.hProcess, &code);
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
-    ::CloseHandle(hRead);
-    return code;
 }
 
 // Keeps the judge's dialog from appearing (Wine shows a WS_VISIBLE template).

@@ -33,6 +33,7 @@ using tarn_kit::ustring;
 typedef CTranslator::CTable CTable;
 using tarn_kit_test::BesideModule;
 using tarn_kit_test::ReadBytes;
+using tarn_kit_test::RunProgram;
 using tarn_kit_test::Utf16;
 using tarn_kit_test::WriteBytes;
 
@@ -74,36 +75,6 @@ protected:
         ASSERT_EQ(table, t.GetTable());
     }
 };
-
-// Runs a command line; returns its exit code and what it wrote.
-DWORD RunProgram(std::wstring commandLine, std::string& output)
-{
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    ::CreatePipe(&hRead, &hWrite, &sa, 0);
-    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = hWrite;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    nullptr, &si, &pi);
-    ::CloseHandle(hWrite);
-    output.clear();
-    char buffer[1024];
-    DWORD done = 0, code = DWORD(-1);
-    while (started && ::ReadFile(hRead, buffer, sizeof buffer, &done, nullptr) && done > 0)
-        output.append(buffer, done);
-    if (started) {
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
-        ::GetExitCodeProcess(pi.hProcess, &code);
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
-    ::CloseHandle(hRead);
-    return code;
-}
 
 // The ids of the string tables of one language in a script that windres decompiled:
 // lines `  114, "text"` between STRINGTABLE and END.
