@@ -12,6 +12,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tarn_kit {
 
@@ -84,6 +85,34 @@ inline void ExpectNoHandleLeak(const std::function<void()>& cycle)
     HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     EXPECT_EQ(before, after) << "handles leaked";
     ::CloseHandle(after);
+}
+
+// Slots in use of a handle table with a last-in-first-out free list (Wine's user and GDI
+// tables): after n fresh handles the highest index is (in use + n - 1) as soon as n
+// exceeds the free list, whatever order the free list is in.
+template <class Make, class Free>
+long SlotsInUse(Make make, Free release, int n = 2000, int step = 1)
+{
+    std::vector<decltype(make())> made;
+    long highest = 0;
+    for (int i = 0; i < n; ++i) {
+        made.push_back(make());
+        highest = std::max<long>(highest, long(reinterpret_cast<UINT_PTR>(made.back()) & 0xFFFF));
+    }
+    for (auto h : made)
+        release(h);
+    return highest / step - n;
+}
+
+inline long GdiSlots()
+{
+    return SlotsInUse([] { return ::CreateSolidBrush(RGB(1, 2, 3)); },
+                      [](HBRUSH h) { ::DeleteObject(h); });
+}
+
+inline long UserSlots()
+{
+    return SlotsInUse([] { return ::CreateMenu(); }, [](HMENU h) { ::DestroyMenu(h); }, 2000, 2);
 }
 
 // UTF-16 text as the bytes of a file.
