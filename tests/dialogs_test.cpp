@@ -6,6 +6,7 @@
 #include "test_common.h"
 
 #include <tarn_kit/dialogs.h>
+#include <tarn_kit/drawing.h>
 #include <tarn_kit/translator.h>
 
 #include <algorithm>
@@ -151,18 +152,12 @@ public:
     {
         return Then([&into, other] {
             HWND h = ActiveDialog();
-            if (!h || h == other)
-                return false;
-            into = h;
-            return true;
+            return h && h != other && (into = h);
         });
     }
     CDriver& Do(std::function<void()> action)
     {
-        return Then([action] {
-            action();
-            return true;
-        });
+        return Then([action] { return action(), true; });
     }
     /// Lets the loop run for n ticks (a posted input is handled by then).
     CDriver& Pause(int n = 3)
@@ -177,16 +172,9 @@ public:
         s_pActive = this;
         m_nTicks = 0;
         const UINT_PTR id = ::SetTimer(nullptr, 0, 10, &CDriver::Tick);
-        struct SStop
-        {
-            UINT_PTR id;
-            ~SStop()
-            {
-                ::KillTimer(nullptr, id);
-                s_pActive = nullptr;
-            }
-        } stop{id};
         auto result = body();
+        ::KillTimer(nullptr, id);
+        s_pActive = nullptr;
         EXPECT_TRUE(m_steps.empty()) << m_steps.size() << " steps did not run";
         return result;
     }
@@ -215,126 +203,76 @@ private:
     inline static CDriver* s_pActive = nullptr;
 };
 
-// Screenshots: the window as it is on the screen, as an uncompressed PNG.
-namespace png {
-
-unsigned long Crc(const unsigned char* p, std::size_t n, unsigned long crc = 0)
+// The pixels of a window (frame included) as the screen shows them, rows from the top.
+struct SShot
 {
-    crc = ~crc & 0xFFFFFFFFul;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
-    }
-    return ~crc & 0xFFFFFFFFul;
-}
+    int w = 0, h = 0;
+    std::vector<COLORREF> px;
+};
 
-void Be32(std::string& out, unsigned long v)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        out += static_cast<char>((v >> s) & 0xFF);
-}
-
-void Chunk(std::string& out, const char* type, const std::string& data)
-{
-    Be32(out, static_cast<unsigned long>(data.size()));
-    std::string body = std::string(type, 4) + data;
-    out += body;
-    Be32(out, Crc(reinterpret_cast<const unsigned char*>(body.data()), body.size()));
-}
-
-// Rows of RGB, each led by filter byte 0, in stored (uncompressed) deflate blocks.
-std::string Encode(int w, int h, const std::vector<unsigned char>& rgb)
-{
-    std::string raw;
-    for (int y = 0; y < h; ++y) {
-        raw += '\0';
-        raw.append(reinterpret_cast<const char*>(&rgb[std::size_t(y) * w * 3]), std::size_t(w) * 3);
-    }
-    std::string z = "\x78\x01";
-    unsigned long a = 1, b = 0;
-    for (unsigned char c : raw)
-        a = (a + c) % 65521, b = (b + a) % 65521;
-    for (std::size_t pos = 0; pos < raw.size() || pos == 0;) {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
-        z += static_cast<char>(pos + n == raw.size() ? 1 : 0);
-        z += static_cast<char>(n & 0xFF), z += static_cast<char>(n >> 8);
-        z += static_cast<char>(~n & 0xFF), z += static_cast<char>((~n >> 8) & 0xFF);
-        z.append(raw, pos, n);
-        pos += n;
-        if (n == 0)
-            break;
-    }
-    Be32(z, (b << 16) | a);
-    std::string out = "\x89PNG\r\n\x1a\n";
-    std::string ihdr;
-    Be32(ihdr, w), Be32(ihdr, h);
-    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
-    Chunk(out, "IHDR", ihdr);
-    Chunk(out, "IDAT", z);
-    Chunk(out, "IEND", "");
-    return out;
-}
-
-} // namespace png
-
-// The pixels of a window (frame included) as it shows them, RGB rows from the top.
-std::vector<unsigned char> Capture(HWND h, int& w, int& hgt)
+SShot Capture(HWND h)
 {
     ::RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     ::GdiFlush();
-    RECT r = WindowRect(h);
-    w = r.right - r.left, hgt = r.bottom - r.top;
+    const RECT r = WindowRect(h);
+    SShot shot{r.right - r.left, r.bottom - r.top, {}};
     HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -hgt, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
-    ::GdiFlush();
-    const int stride = (w * 3 + 3) & ~3;
-    std::vector<unsigned char> rgb(std::size_t(w) * hgt * 3);
-    for (int y = 0; y < hgt; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                rgb[(std::size_t(y) * w + x) * 3 + c] =
-                    static_cast<const unsigned char*>(bits)[y * stride + x * 3 + 2 - c];
-    ::SelectObject(mem, old);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
+    CCompatibleDC mem;
+    if (mem.Create(screen, SIZE{shot.w, shot.h}) &&
+        ::BitBlt(mem, 0, 0, shot.w, shot.h, screen, r.left, r.top, SRCCOPY) && ::GdiFlush())
+        for (int y = 0; y < shot.h; ++y)
+            for (int x = 0; x < shot.w; ++x)
+                shot.px.push_back(mem.GetPixel(x, y));
     ::ReleaseDC(nullptr, screen);
-    return rgb;
+    return shot;
 }
 
-// build/<arch>/test-output/dialogs_test, beside bin/.
-std::wstring OutputFolder()
-{
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir(exe);
-    dir.erase(dir.find_last_of(L'\\'));
-    dir.erase(dir.find_last_of(L'\\'));
-    dir += L"\\test-output";
-    ::CreateDirectoryW(dir.c_str(), nullptr);
-    dir += L"\\dialogs_test";
-    ::CreateDirectoryW(dir.c_str(), nullptr);
-    return dir;
-}
-
+// The window as an uncompressed PNG in build/<arch>/test-output/dialogs_test: RGB rows,
+// each led by filter byte 0, in stored deflate blocks.
 void SaveScreenshot(HWND h, const wchar_t* name)
 {
-    int w = 0, hgt = 0;
-    std::vector<unsigned char> rgb = Capture(h, w, hgt);
-    const std::string data = png::Encode(w, hgt, rgb);
-    const std::wstring path = OutputFolder() + L"\\" + name + L".png";
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f) << ::GetLastError();
-    DWORD written = 0;
-    ::WriteFile(f, data.data(), DWORD(data.size()), &written, nullptr);
-    ::CloseHandle(f);
-    EXPECT_EQ(data.size(), written);
+    const SShot shot = Capture(h);
+    auto be32 = [](std::string& out, unsigned long v) {
+        for (int s = 24; s >= 0; s -= 8)
+            out += char((v >> s) & 0xFF);
+    };
+    std::string raw, z = "\x78\x01", out = "\x89PNG\r\n\x1a\n", ihdr;
+    for (std::size_t i = 0; i < shot.px.size(); ++i) {
+        if (i % shot.w == 0)
+            raw += '\0';
+        raw += char(GetRValue(shot.px[i])), raw += char(GetGValue(shot.px[i]));
+        raw += char(GetBValue(shot.px[i]));
+    }
+    unsigned long a = 1, b = 0;
+    for (unsigned char c : raw)
+        a = (a + c) % 65521, b = (b + a) % 65521;
+    for (std::size_t pos = 0, n = 0; pos < raw.size(); pos += n) {
+        n = std::min<std::size_t>(65535, raw.size() - pos);
+        z += char(pos + n == raw.size()), z += char(n & 0xFF), z += char(n >> 8);
+        z += char(~n & 0xFF), z += char((~n >> 8) & 0xFF);
+        z.append(raw, pos, n);
+    }
+    be32(z, (b << 16) | a);
+    be32(ihdr, shot.w), be32(ihdr, shot.h);
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    for (const auto& [type, data] :
+         {std::pair<const char*, std::string>{"IHDR", ihdr}, {"IDAT", z}, {"IEND", ""}}) {
+        const std::string body = type + data;
+        unsigned long crc = 0xFFFFFFFFul;
+        for (unsigned char c : body) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
+        }
+        be32(out, static_cast<unsigned long>(data.size()));
+        out += body;
+        be32(out, ~crc & 0xFFFFFFFFul);
+    }
+    std::wstring dir = tarn_kit_test::BesideModule(nullptr, L"");
+    dir.erase(dir.find_last_of(L'\\', dir.size() - 2) + 1); // beside bin/
+    for (const wchar_t* part : {L"test-output", L"\\dialogs_test"})
+        ::CreateDirectoryW((dir += part).c_str(), nullptr);
+    tarn_kit_test::WriteBytes(dir + L"\\" + name + L".png", out);
 }
 
 // The colour pixels of an icon, for telling icons apart by their image.
@@ -440,12 +378,20 @@ private:
     std::vector<unsigned char> m_data;
 };
 
+const CTemplate& SmallTemplate()
+{
+    static const CTemplate t = CTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU, 120, 60, L"Sample")
+                                   .Item(0x81, 100, WS_BORDER, 4, 4, 80, 12)
+                                   .Item(0x80, 1, BS_DEFPUSHBUTTON, 4, 40, 40, 14, L"OK")
+                                   .Item(0x80, 2, 0, 50, 40, 40, 14, L"Cancel");
+    return t;
+}
+
 // A dialog that opens every protected operation to the tests and records the handlers.
 class CTestDialog : public CDialog
 {
 public:
     explicit CTestDialog(HWND hParent = nullptr) : CDialog(nullptr, 0, hParent) {}
-    ~CTestDialog() override = default;
 
     bool FromTemplate(const CTemplate& t, HWND hParent)
     {
@@ -454,11 +400,13 @@ public:
         ::GlobalFree(h);
         return b;
     }
+    /// The small sample dialog, modeless.
+    bool Open(HWND hParent = nullptr) { return FromTemplate(SmallTemplate(), hParent) && Create(); }
 
     bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override
     {
         if (uMsg >= WM_APP)
-            m_seen.push_back({hWnd, uMsg});
+            m_seen.push_back(hWnd);
         if (uMsg == WM_APP + 1 && m_bTakeApp1)
             return true;
         return CDialog::OnWindowProc(hWnd, uMsg, wParam, lParam, pResult);
@@ -489,25 +437,11 @@ public:
     using CWnd::SetDlgCtrlId;
     using CWnd::UnregisterInstance;
 
-    struct SSeen
-    {
-        HWND hWnd;
-        UINT uMsg;
-    };
-    std::vector<SSeen> m_seen;
+    std::vector<HWND> m_seen; // the windows that asked about WM_APP and up
     std::wstring m_calls;
     bool m_bCancelCloses = true;
     bool m_bTakeApp1 = false;
 };
-
-const CTemplate& SmallTemplate()
-{
-    static const CTemplate t = CTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU, 120, 60, L"Sample")
-                                   .Item(0x81, 100, WS_BORDER, 4, 4, 80, 12)
-                                   .Item(0x80, 1, BS_DEFPUSHBUTTON, 4, 40, 40, 14, L"OK")
-                                   .Item(0x80, 2, 0, 50, 40, 40, 14, L"Cancel");
-    return t;
-}
 
 } // namespace
 
@@ -553,30 +487,20 @@ TEST_F(DialogTest, RegistryServesManyThreadsAtOnce)
     EXPECT_EQ(0, wrong.load());
 }
 
-TEST_F(DialogTest, StyleHelpersTellAZeroStyleFromAFailure)
+TEST_F(DialogTest, StyleAndItemHelpersTellZeroFromAFailure)
 {
     CTestDialog dlg;
-    ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(dlg.Open());
     HWND edit = ::GetDlgItem(dlg.Hwnd(), 100);
     ::SetWindowLongW(edit, GWL_STYLE, 0);
     EXPECT_EQ(0, CTestDialog::GetStyle(edit));
     EXPECT_EQ(DWORD(0), ::GetLastError());
     EXPECT_TRUE(CTestDialog::ModifyStyle(edit, 0, 0)) << "the previous style was 0";
-    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, 0, WS_CHILD | WS_BORDER));
-    EXPECT_EQ(LONG(WS_CHILD | WS_BORDER), ::GetWindowLongW(edit, GWL_STYLE));
-    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, WS_BORDER, WS_VISIBLE));
+    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, 0, WS_CHILD | WS_BORDER | WS_VISIBLE));
+    EXPECT_TRUE(CTestDialog::ModifyStyle(edit, WS_BORDER, 0));
     EXPECT_EQ(LONG(WS_CHILD | WS_VISIBLE), ::GetWindowLongW(edit, GWL_STYLE));
     EXPECT_FALSE(CTestDialog::ModifyStyle(reinterpret_cast<HWND>(0xDEAD0), 0, WS_BORDER));
-    EXPECT_EQ(100, CTestDialog::SetDlgCtrlId(edit, 222));
-    EXPECT_EQ(edit, ::GetDlgItem(dlg.Hwnd(), 222));
-}
 
-TEST_F(DialogTest, ItemTextsRoundTrip)
-{
-    CTestDialog dlg;
-    ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(dlg.Create());
     ustring text = L"left over";
     EXPECT_EQ(0u, dlg.GetDlgItemTextW(100, text));
     EXPECT_EQ(ustring(), text);
@@ -585,6 +509,8 @@ TEST_F(DialogTest, ItemTextsRoundTrip)
     EXPECT_EQ(3u, dlg.GetDlgItemTextW(100, text));
     EXPECT_EQ(ustring(L"abc"), text);
     EXPECT_FALSE(dlg.SetDlgItemTextW(999, L"x")) << "no such control";
+    EXPECT_EQ(100, CTestDialog::SetDlgCtrlId(edit, 222));
+    EXPECT_EQ(edit, ::GetDlgItem(dlg.Hwnd(), 222));
 }
 
 // Modeless life: bound at WM_INITDIALOG, unbound at WM_DESTROY, or by the destructor.
@@ -593,8 +519,7 @@ TEST_F(DialogTest, ModelessDialogIsBoundUntilDestroyed)
     {
         CTestDialog dlg;
         EXPECT_FALSE(dlg.InitModalIndirect(nullptr, nullptr, nullptr));
-        ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
-        ASSERT_TRUE(dlg.Create());
+        ASSERT_TRUE(dlg.Open());
         EXPECT_EQ(&dlg, CTestDialog::FindInstance(dlg.Hwnd()));
         EXPECT_EQ(ustring(L"Sample"), TextOf(dlg.Hwnd()));
         HWND h = dlg.Hwnd();
@@ -605,8 +530,7 @@ TEST_F(DialogTest, ModelessDialogIsBoundUntilDestroyed)
     HWND h = nullptr;
     {
         CTestDialog dlg;
-        ASSERT_TRUE(dlg.FromTemplate(SmallTemplate(), nullptr));
-        ASSERT_TRUE(dlg.Create());
+        ASSERT_TRUE(dlg.Open());
         h = dlg.Hwnd();
     }
     EXPECT_FALSE(::IsWindow(h)) << "the destructor destroys a window that still exists";
@@ -663,11 +587,9 @@ TEST_F(DialogTest, ModalDialogRoutesTheStandardCommands)
 TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
 {
     CTestDialog parent, child;
-    ASSERT_TRUE(parent.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(parent.Create());
+    ASSERT_TRUE(parent.Open());
     ::MoveWindow(parent.Hwnd(), 0, 0, 1024, 768, FALSE);
-    ASSERT_TRUE(child.FromTemplate(SmallTemplate(), parent.Hwnd()));
-    ASSERT_TRUE(child.Create());
+    ASSERT_TRUE(child.Open(parent.Hwnd()));
     ::MoveWindow(child.Hwnd(), 5, 7, 301, 201, FALSE);
     child.Centre();
     RECT r = WindowRect(child.Hwnd());
@@ -678,8 +600,7 @@ TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
 
     // No parent: the desktop, whatever its size.
     CTestDialog alone;
-    ASSERT_TRUE(alone.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(alone.Create());
+    ASSERT_TRUE(alone.Open());
     ::MoveWindow(alone.Hwnd(), 0, 0, 301, 201, FALSE);
     alone.Centre();
     RECT d = WindowRect(::GetDesktopWindow());
@@ -703,8 +624,7 @@ TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
 TEST_F(DialogTest, HookChainAsksRegisteredAncestors)
 {
     CTestDialog outer;
-    ASSERT_TRUE(outer.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(outer.Create());
+    ASSERT_TRUE(outer.Open());
     CTestDialog inner;
     ASSERT_TRUE(inner.FromTemplate(CTemplate(WS_CHILD | WS_VISIBLE, 40, 20), outer.Hwnd()));
     ASSERT_TRUE(inner.Create());
@@ -713,15 +633,14 @@ TEST_F(DialogTest, HookChainAsksRegisteredAncestors)
     ::SendMessageW(inner.Hwnd(), WM_APP, 0, 0);
     ASSERT_EQ(1u, inner.m_seen.size());
     ASSERT_EQ(1u, outer.m_seen.size());
-    EXPECT_EQ(inner.Hwnd(), outer.m_seen[0].hWnd);
+    EXPECT_EQ(inner.Hwnd(), outer.m_seen[0]);
     inner.m_bTakeApp1 = true;
     ::SendMessageW(inner.Hwnd(), WM_APP + 1, 0, 0);
     EXPECT_EQ(2u, inner.m_seen.size());
     EXPECT_EQ(1u, outer.m_seen.size()) << "the child took it";
     // A top-level dialog does not pass its messages to its owner.
     CTestDialog owned;
-    ASSERT_TRUE(owned.FromTemplate(SmallTemplate(), outer.Hwnd()));
-    ASSERT_TRUE(owned.Create());
+    ASSERT_TRUE(owned.Open(outer.Hwnd()));
     ::SendMessageW(owned.Hwnd(), WM_APP, 0, 0);
     EXPECT_EQ(1u, outer.m_seen.size());
 }
@@ -853,6 +772,35 @@ void ExpectMessageBox(HWND h, const std::vector<std::wstring>& captions,
     EXPECT_FALSE(::SendMessageW(h, WM_GETICON, ICON_BIG, 0)) << "no large window icon";
 }
 
+// Enlarged by 100 x 60, each control whose id shift() knows moves by its offsets (left,
+// top, right, bottom); shrunk below its opening size, the dialog keeps that size and its
+// controls go back to where they were.
+void ExpectResizing(HWND h, const std::function<bool(int, RECT&)>& shift)
+{
+    std::vector<std::pair<HWND, RECT>> before;
+    for (HWND c = ::GetWindow(h, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        before.push_back({c, ClientRectOf(h, c)});
+    ::SetWindowPos(h, nullptr, 0, 0, 500, 310, SWP_NOMOVE | SWP_NOZORDER);
+    for (const auto& [c, o] : before) {
+        RECT d = {}, a = ClientRectOf(h, c);
+        if (shift(::GetDlgCtrlID(c), d)) {
+            EXPECT_TRUE(a.left == o.left + d.left && a.top == o.top + d.top &&
+                        a.right == o.right + d.right && a.bottom == o.bottom + d.bottom)
+                << "control " << ::GetDlgCtrlID(c);
+        }
+    }
+    ::SetWindowPos(h, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+    const RECT w = WindowRect(h);
+    EXPECT_EQ(400, w.right - w.left) << "never below the opening size";
+    EXPECT_EQ(250, w.bottom - w.top);
+    for (const auto& [c, o] : before) {
+        RECT d, a = ClientRectOf(h, c);
+        if (shift(::GetDlgCtrlID(c), d)) {
+            EXPECT_TRUE(::EqualRect(&a, &o)) << "laid out again from the record";
+        }
+    }
+}
+
 int Report(CDriver& driver, const Info& info, HWND hParent, unsigned type)
 {
     return driver.Run([&] { return CStdException::ReportError(info, hParent, type); });
@@ -908,10 +856,10 @@ TEST_F(DialogTest, InfoAreaRevealsTheDetails)
 {
     HWND box = nullptr, details = nullptr;
     RECT info = {};
-    auto clickInfoArea = [&](int dx, int dy, bool right, bool bottom) {
-        return [&, dx, dy, right, bottom] {
-            ClickAt(POINT{(right ? info.right : info.left) + dx,
-                          (bottom ? info.bottom : info.top) + dy});
+    // A click dx, dy from the top-left corner of the Info area, or its bottom-right one.
+    auto clickInfoArea = [&](int dx, int dy, bool br) {
+        return [&, dx, dy, br] {
+            ClickAt(POINT{(br ? info.right : info.left) + dx, (br ? info.bottom : info.top) + dy});
         };
     };
     auto infoShown = [&](bool shown, const char* when) {
@@ -933,67 +881,46 @@ TEST_F(DialogTest, InfoAreaRevealsTheDetails)
     };
 
     CDriver d;
-    d.WaitForDialog(box)
-        .Do([&] {
-            info = WindowRect(::GetDlgItem(box, 1006));
-            EXPECT_GT(info.right - info.left, 10);
-        })
-        // One pixel outside on each side, twice each: no count.
-        .Do(clickInfoArea(-1, 0, false, false))
-        .Do(clickInfoArea(-1, 0, false, false))
-        .Do(clickInfoArea(0, -1, false, false))
-        .Do(clickInfoArea(0, -1, false, false))
-        .Do(clickInfoArea(1, 0, true, true))
-        .Do(clickInfoArea(1, 0, true, true))
-        .Do(clickInfoArea(0, 1, true, true))
-        .Do(clickInfoArea(0, 1, true, true))
-        .Pause()
+    d.WaitForDialog(box).Do([&] {
+        info = WindowRect(::GetDlgItem(box, 1006));
+        EXPECT_GT(info.right - info.left, 10);
+    });
+    // One pixel outside on each side, twice each: no count.
+    for (POINT o : {POINT{-1, 0}, POINT{0, -1}, POINT{1, 0}, POINT{0, 1}})
+        d.Do(clickInfoArea(o.x, o.y, o.x + o.y > 0)).Do(clickInfoArea(o.x, o.y, o.x + o.y > 0));
+    d.Pause()
         .Do(infoShown(false, "after clicks outside"))
-        // Exactly on the right and bottom edge: the first click.
-        .Do(clickInfoArea(0, 0, true, true))
+        // Exactly on the right and bottom edge: the first click; on the top-left corner: the
+        // second.
+        .Do(clickInfoArea(0, 0, true))
         .Pause()
         .Do(infoShown(false, "after one click"))
-        // On the top-left corner: the second.
-        .Do(clickInfoArea(0, 0, false, false))
+        .Do(clickInfoArea(0, 0, false))
         .Pause()
         .Do(infoShown(true, "after two clicks"))
         .Do([&] { SaveScreenshot(box, L"message_info_revealed"); });
     openDetails(d);
     d.Pause(5).Do([&] {
         EXPECT_EQ(ustring(L"TK-100 Monitor"), TextOf(details));
-        EXPECT_EQ(ustring(L"Win32"), TextOf(::GetDlgItem(details, 1007)));
-        EXPECT_EQ(ustring(L"CreateFile"), TextOf(::GetDlgItem(details, 1008)));
-        EXPECT_EQ(ustring(L".\\File"), TextOf(::GetDlgItem(details, 1009)));
-        EXPECT_EQ(ustring::ui64toa(~0u), TextOf(::GetDlgItem(details, 1010)));
-        EXPECT_EQ(tarn_kit_test::SystemText(ERROR_ACCESS_DENIED),
-                  TextOf(::GetDlgItem(details, 1005)));
-        EXPECT_EQ(ustring(L"Close"), TextOf(::GetDlgItem(details, IDCANCEL)));
+        const std::pair<int, ustring> fields[] = {
+            {1007, L"Win32"},
+            {1008, L"CreateFile"},
+            {1009, L".\\File"},
+            {1010, ustring::ui64toa(~0u)},
+            {1005, tarn_kit_test::SystemText(ERROR_ACCESS_DENIED)},
+            {IDCANCEL, L"Close"}};
+        for (const auto& f : fields)
+            EXPECT_EQ(f.second, TextOf(::GetDlgItem(details, f.first))) << f.first;
         RECT w = WindowRect(details), b = WindowRect(box);
-        EXPECT_EQ(400, w.right - w.left);
-        EXPECT_EQ(250, w.bottom - w.top);
-        EXPECT_EQ(b.left, w.left) << "centred on the box";
-        EXPECT_EQ(b.top, w.top);
+        EXPECT_TRUE(::EqualRect(&w, &b)) << "the box's size, centred on it";
         EXPECT_TRUE(::SendMessageW(details, WM_GETICON, ICON_SMALL, 0));
         SaveScreenshot(details, L"details_en");
-        // Enlarged by 100 x 60: the fields widen, the message grows, Close follows.
-        std::vector<RECT> before;
-        for (int id : {1007, 1008, 1009, 1010, 1005, IDCANCEL})
-            before.push_back(ClientRectOf(details, ::GetDlgItem(details, id)));
-        ::MoveWindow(details, w.left, w.top, 500, 310, TRUE);
-        int k = 0;
-        for (int id : {1007, 1008, 1009, 1010, 1005, IDCANCEL}) {
-            const RECT a = ClientRectOf(details, ::GetDlgItem(details, id));
-            const RECT& o = before[k++];
+        // The fields widen, the message grows, Close follows the corner.
+        ExpectResizing(details, [](int id, RECT& d) {
             const bool close = id == IDCANCEL, message = id == 1005;
-            EXPECT_EQ(o.left + (close ? 50 : 0), a.left) << id;
-            EXPECT_EQ(o.top + (close ? 60 : 0), a.top) << id;
-            EXPECT_EQ(o.right + (close ? 50 : 100), a.right) << id;
-            EXPECT_EQ(o.bottom + (close || message ? 60 : 0), a.bottom) << id;
-        }
-        ::MoveWindow(details, w.left, w.top, 100, 100, TRUE);
-        RECT m = WindowRect(details);
-        EXPECT_EQ(400, m.right - m.left) << "never below the opening size";
-        EXPECT_EQ(250, m.bottom - m.top);
+            d = {close ? 50 : 0, close ? 60 : 0, close ? 50 : 100, close || message ? 60 : 0};
+            return close || message || (id >= 1007 && id <= 1010);
+        });
         PressKey(VK_ESCAPE);
     });
     backToBox(d);
@@ -1020,8 +947,6 @@ TEST_F(DialogTest, InfoAreaRevealsTheDetails)
 TEST_F(DialogTest, MessageBoxResizesAndKeepsItsMinimum)
 {
     HWND h = nullptr;
-    std::vector<HWND> controls;
-    std::vector<RECT> before;
     CDriver d;
     d.WaitForDialog(h).Do([&] {
         // Without an owner the box is centred on the screen.
@@ -1029,38 +954,17 @@ TEST_F(DialogTest, MessageBoxResizesAndKeepsItsMinimum)
         const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
         EXPECT_EQ(cx / 2 - 200, w.left);
         EXPECT_EQ(cy / 2 - 125, w.top);
-        for (HWND c = ::GetWindow(h, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
-            controls.push_back(c);
-            before.push_back(ClientRectOf(h, c));
-        }
-        EXPECT_EQ(8u, controls.size());
-        SetWindowPos(h, nullptr, 0, 0, 500, 310, SWP_NOMOVE | SWP_NOZORDER);
-        for (std::size_t k = 0; k < controls.size(); ++k) {
-            const RECT a = ClientRectOf(h, controls[k]);
-            const RECT& o = before[k];
-            // Ids now: 1004 icon, 1005 text, 1006 Info, the rest buttons of the row.
-            const int id = ::GetDlgCtrlID(controls[k]);
-            const bool fixed = id == 1004 || id == 1006, text = id == 1005;
-            const int mx = fixed || text ? 0 : 50, my = fixed || text ? 0 : 60;
-            EXPECT_EQ(o.left + mx, a.left) << id;
-            EXPECT_EQ(o.top + my, a.top) << id;
-            EXPECT_EQ(o.right + mx + (text ? 100 : 0), a.right) << id;
-            EXPECT_EQ(o.bottom + my + (text ? 60 : 0), a.bottom) << id;
-        }
         MINMAXINFO mmi = {};
         ::SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-        EXPECT_EQ(400, mmi.ptMinTrackSize.x);
-        EXPECT_EQ(250, mmi.ptMinTrackSize.y);
         EXPECT_EQ(cx, mmi.ptMaxTrackSize.x);
         EXPECT_EQ(cy, mmi.ptMaxSize.y);
-        SetWindowPos(h, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
-        w = WindowRect(h);
-        EXPECT_EQ(400, w.right - w.left);
-        EXPECT_EQ(250, w.bottom - w.top);
-        for (std::size_t k = 0; k < controls.size(); ++k) {
-            const RECT a = ClientRectOf(h, controls[k]);
-            EXPECT_TRUE(::EqualRect(&a, &before[k])) << "laid out again from the record " << k;
-        }
+        // 1004 icon and 1006 Info stay, 1005 text grows, the buttons of the row move.
+        ExpectResizing(h, [](int id, RECT& d) {
+            const bool fixed = id == 1004 || id == 1006, text = id == 1005;
+            const int mx = fixed || text ? 0 : 50, my = fixed || text ? 0 : 60;
+            d = {mx, my, mx + (text ? 100 : 0), my + (text ? 60 : 0)};
+            return true;
+        });
         ::PostMessageW(h, WM_COMMAND, IDNO, 0);
     });
     EXPECT_EQ(IDNO, Report(d, FileNotFound(), nullptr, MB_YESNOCANCEL | MB_ICONQUESTION));
@@ -1071,8 +975,7 @@ TEST_F(DialogTest, MessageBoxResizesAndKeepsItsMinimum)
 TEST_F(DialogTest, OwnerCentresTheBoxAndTakesItAlongWhenDestroyed)
 {
     CTestDialog owner;
-    ASSERT_TRUE(owner.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(owner.Create());
+    ASSERT_TRUE(owner.Open());
     ::MoveWindow(owner.Hwnd(), 100, 120, 601, 401, TRUE);
     ::ShowWindow(owner.Hwnd(), SW_SHOW);
     HWND h = nullptr;
@@ -1151,10 +1054,7 @@ TEST_F(DialogTest, NestedModalDialogsUnwindInOrder)
 // device replies in German.
 TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
 {
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path(exe);
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\TarnKit.de.lng";
+    const std::wstring path = tarn_kit_test::BesideModule(nullptr, L"TarnKit.de.lng");
     CTranslator& t = CTranslatorInstance::Ref();
     ASSERT_TRUE(t.LoadLanguageFile(path.c_str())) << "TarnKit.de.lng beside the test";
     for (const auto& entry : t.GetTable())
@@ -1208,41 +1108,10 @@ TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
 
 // A thousand boxes, each with its icons, buttons and translation: afterwards the
 // process holds as many kernel, user (windows, icons, menus) and GDI slots as before.
-namespace {
-
-// Slots in use of a handle table with a last-in-first-out free list (Wine's user and
-// GDI tables): after n fresh handles the highest index is (in use + n - 1) as soon as n
-// exceeds the free list, whatever order the free list is in.
-template <class Make, class Free>
-long SlotsInUse(Make make, Free release, int n, int step)
-{
-    std::vector<decltype(make())> made;
-    long highest = 0;
-    for (int i = 0; i < n; ++i) {
-        made.push_back(make());
-        highest = std::max<long>(highest, long(reinterpret_cast<UINT_PTR>(made.back()) & 0xFFFF));
-    }
-    for (auto h : made)
-        release(h);
-    return highest / step - n;
-}
-
-long UserSlots()
-{
-    return SlotsInUse([] { return ::CreateMenu(); }, [](HMENU h) { ::DestroyMenu(h); }, 2000, 2);
-}
-
-long GdiSlots()
-{
-    return SlotsInUse([] { return ::CreateSolidBrush(RGB(1, 2, 3)); },
-                      [](HBRUSH h) { ::DeleteObject(h); }, 2000, 1);
-}
-
-} // namespace
-
 TEST_F(DialogTest, ThousandBoxesLeakNoSlot)
 {
-    // One box whose details are opened too, then plain boxes closed at once.
+    using tarn_kit_test::GdiSlots;
+    using tarn_kit_test::UserSlots;
     int n = 0;
     auto box = [&] {
         HWND h = nullptr;
@@ -1253,15 +1122,9 @@ TEST_F(DialogTest, ThousandBoxesLeakNoSlot)
         Report(d, FileNotFound(), nullptr, type);
     };
     box();
-    HANDLE kernelBefore = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ::CloseHandle(kernelBefore);
     const long userBefore = UserSlots(), gdiBefore = GdiSlots();
-    for (int i = 0; i < 1000; ++i)
-        box();
-    HANDLE kernelAfter = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ::CloseHandle(kernelAfter);
+    tarn_kit_test::ExpectNoHandleLeak(box); // runs box() 1001 times more
     const long userAfter = UserSlots(), gdiAfter = GdiSlots();
-    EXPECT_EQ(kernelBefore, kernelAfter) << "kernel handles leaked";
     // A leak of one object per box would show as 1000; a few slots move with the
     // platform's caches (and, for user slots, other processes of the desktop).
     EXPECT_NEAR(userBefore, userAfter, 8) << "user slots (windows, icons) leaked";
@@ -1284,21 +1147,15 @@ struct CTestTip : CTipDlg
 // The box around the pixels of the tip's text area that are not its menu-colour fill.
 RECT InkBounds(HWND tip)
 {
-    HWND area = ::GetDlgItem(tip, 1012);
-    int w = 0, h = 0;
-    const std::vector<unsigned char> rgb = Capture(tip, w, h);
-    const RECT a = WindowRect(area), t = WindowRect(tip);
-    const COLORREF fill = ::GetSysColor(COLOR_MENU);
+    const SShot shot = Capture(tip);
+    const RECT a = WindowRect(::GetDlgItem(tip, 1012)), t = WindowRect(tip);
     RECT ink = {LONG_MAX, LONG_MAX, -1, -1};
-    for (int y = a.top - t.top; y < a.bottom - t.top; ++y)
-        for (int x = a.left - t.left; x < a.right - t.left; ++x) {
-            const unsigned char* p = &rgb[(std::size_t(y) * w + x) * 3];
-            if (RGB(p[0], p[1], p[2]) != fill) {
-                const LONG ax = x - (a.left - t.left), ay = y - (a.top - t.top);
-                ink = RECT{std::min(ink.left, ax), std::min(ink.top, ay),
-                           std::max(ink.right, ax + 1), std::max(ink.bottom, ay + 1)};
-            }
-        }
+    for (LONG y = 0; y < a.bottom - a.top; ++y)
+        for (LONG x = 0; x < a.right - a.left; ++x)
+            if (shot.px[std::size_t(y + a.top - t.top) * shot.w + (x + a.left - t.left)] !=
+                ::GetSysColor(COLOR_MENU))
+                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                           std::max(ink.bottom, y + 1)};
     return ink;
 }
 
@@ -1347,8 +1204,7 @@ TEST_F(DialogTest, TipShowsCentredTextAtOnce)
 TEST_F(DialogTest, TipOverAnOwnerPaintsBothAndCentresOnIt)
 {
     CTestDialog owner;
-    ASSERT_TRUE(owner.FromTemplate(SmallTemplate(), nullptr));
-    ASSERT_TRUE(owner.Create());
+    ASSERT_TRUE(owner.Open());
     ::MoveWindow(owner.Hwnd(), 40, 50, 500, 300, TRUE);
     ::ShowWindow(owner.Hwnd(), SW_SHOW);
     ::InvalidateRect(owner.Hwnd(), nullptr, TRUE);
