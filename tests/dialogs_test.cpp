@@ -586,25 +586,23 @@ TEST_F(DialogTest, ModalDialogRoutesTheStandardCommands)
 
 TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
 {
-    CTestDialog parent, child;
+    auto centred = [](CTestDialog& dlg, int x, int y) {
+        ::MoveWindow(dlg.Hwnd(), x, y, 301, 201, FALSE);
+        dlg.Centre();
+        return WindowRect(dlg.Hwnd());
+    };
+    CTestDialog parent, child, alone;
     ASSERT_TRUE(parent.Open());
     ::MoveWindow(parent.Hwnd(), 0, 0, 1024, 768, FALSE);
     ASSERT_TRUE(child.Open(parent.Hwnd()));
-    ::MoveWindow(child.Hwnd(), 5, 7, 301, 201, FALSE);
-    child.Centre();
-    RECT r = WindowRect(child.Hwnd());
-    EXPECT_EQ(362, r.left);
-    EXPECT_EQ(284, r.top);
-    EXPECT_EQ(300, r.right - r.left);
-    EXPECT_EQ(200, r.bottom - r.top);
+    RECT r = centred(child, 5, 7);
+    EXPECT_TRUE(r.left == 362 && r.top == 284 && r.right == 662 && r.bottom == 484)
+        << r.left << "," << r.top << " " << r.right - r.left << " x " << r.bottom - r.top;
 
     // No parent: the desktop, whatever its size.
-    CTestDialog alone;
     ASSERT_TRUE(alone.Open());
-    ::MoveWindow(alone.Hwnd(), 0, 0, 301, 201, FALSE);
-    alone.Centre();
-    RECT d = WindowRect(::GetDesktopWindow());
-    r = WindowRect(alone.Hwnd());
+    r = centred(alone, 0, 0);
+    const RECT d = WindowRect(::GetDesktopWindow());
     EXPECT_EQ((d.left + d.right) / 2 - 150, r.left);
     EXPECT_EQ((d.top + d.bottom) / 2 - 100, r.top);
 
@@ -613,10 +611,8 @@ TEST_F(DialogTest, CenterWindowUsesTruncatingHalves)
     ::DestroyWindow(gone);
     EXPECT_FALSE(::IsWindow(child.Hwnd())) << "owned windows go with their owner";
     ASSERT_TRUE(alone.FromTemplate(SmallTemplate(), gone)); // only records the parent
-    ::MoveWindow(alone.Hwnd(), 3, 4, 301, 201, FALSE);
-    alone.Centre();
-    EXPECT_EQ(3, WindowRect(alone.Hwnd()).left);
-    EXPECT_EQ(4, WindowRect(alone.Hwnd()).top);
+    r = centred(alone, 3, 4);
+    EXPECT_TRUE(r.left == 3 && r.top == 4);
 }
 
 // A child dialog embedded in a registered dialog: its messages reach the parent's hook
@@ -660,31 +656,22 @@ struct SButtonSet
     const wchar_t* name; // screenshot name; null for the sets that show as another
 };
 
+// clang-format off
 const SButtonSet kButtonSets[] = {
     {MB_OK, {L"OK"}, {L"OK"}, {IDOK}, false, L"ok"},
     {MB_OKCANCEL, {L"OK", L"Cancel"}, {L"OK", L"Abbrechen"}, {IDOK, IDCANCEL}, true, L"okcancel"},
-    {MB_ABORTRETRYIGNORE,
-     {L"Abort", L"Retry", L"Ignore"},
-     {L"Abbrechen", L"Wiederholen", L"Ignorieren"},
-     {IDABORT, IDRETRY, IDIGNORE},
-     false,
+    {MB_ABORTRETRYIGNORE, {L"Abort", L"Retry", L"Ignore"},
+     {L"Abbrechen", L"Wiederholen", L"Ignorieren"}, {IDABORT, IDRETRY, IDIGNORE}, false,
      L"abortretryignore"},
-    {MB_YESNOCANCEL,
-     {L"Yes", L"No", L"Cancel"},
-     {L"Ja", L"Nein", L"Abbrechen"},
-     {IDYES, IDNO, IDCANCEL},
-     true,
-     L"yesnocancel"},
+    {MB_YESNOCANCEL, {L"Yes", L"No", L"Cancel"}, {L"Ja", L"Nein", L"Abbrechen"},
+     {IDYES, IDNO, IDCANCEL}, true, L"yesnocancel"},
     {MB_YESNO, {L"Yes", L"No"}, {L"Ja", L"Nein"}, {IDYES, IDNO}, false, L"yesno"},
-    {MB_RETRYCANCEL,
-     {L"Retry", L"Cancel"},
-     {L"Wiederholen", L"Abbrechen"},
-     {IDRETRY, IDCANCEL},
-     true,
-     L"retrycancel"},
+    {MB_RETRYCANCEL, {L"Retry", L"Cancel"}, {L"Wiederholen", L"Abbrechen"}, {IDRETRY, IDCANCEL},
+     true, L"retrycancel"},
     {6, {L"OK"}, {L"OK"}, {IDOK}, false, nullptr},  // MB_CANCELTRYCONTINUE
     {15, {L"OK"}, {L"OK"}, {IDOK}, false, nullptr}, // no such set
 };
+// clang-format on
 
 // The icon bits and the group whose image the box must show.
 struct SIcon
