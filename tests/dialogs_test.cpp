@@ -166,6 +166,18 @@ public:
         return Then([left] { return --*left <= 0; });
     }
 
+    /// Two clicks in the box's hidden Info area reveal it; a click on it opens the details.
+    CDriver& OpenDetails(HWND& box, HWND& details)
+    {
+        Do([&box] {
+            const RECT info = WindowRect(::GetDlgItem(box, 1006));
+            for (int k = 1; k <= 2; ++k)
+                ClickAt(POINT{info.left + k, info.top + k});
+        });
+        Pause().Do([&box] { ClickCentreOf(::GetDlgItem(box, 1006)); });
+        return WaitForDialog(details, box);
+    }
+
     template <class Body>
     auto Run(Body body)
     {
@@ -1009,14 +1021,7 @@ TEST_F(DialogTest, NestedModalDialogsUnwindInOrder)
         .Pause()
         .Do([&] { ClickCentreOf(::GetDlgItem(appWnd, 300)); })
         .WaitForDialog(box, appWnd)
-        .Do([&] {
-            RECT info = WindowRect(::GetDlgItem(box, 1006));
-            ClickAt(POINT{info.left + 2, info.top + 2});
-            ClickAt(POINT{info.left + 3, info.top + 3});
-        })
-        .Pause()
-        .Do([&] { ClickCentreOf(::GetDlgItem(box, 1006)); })
-        .WaitForDialog(details, box)
+        .OpenDetails(box, details)
         .Do([&] {
             EXPECT_EQ(3u, WndTestAccess::Count());
             EXPECT_FALSE(::IsWindowEnabled(appWnd));
@@ -1060,19 +1065,10 @@ TEST_F(DialogTest, GermanLanguageFileTranslatesTheBox)
             SaveScreenshot(h, (std::wstring(L"message_") + set.name + L"_de").c_str());
         });
         if (set.type == MB_YESNOCANCEL) {
-            d.Do([&] {
-                 RECT info = WindowRect(::GetDlgItem(h, 1006));
-                 ClickAt(POINT{info.left + 1, info.top + 1});
-                 ClickAt(POINT{info.left + 1, info.top + 1});
-             })
-                .Pause()
-                .Do([&] {
-                    EXPECT_EQ(ustring(L"Details"), TextOf(::GetDlgItem(h, 1006)));
-                    ClickCentreOf(::GetDlgItem(h, 1006));
-                })
-                .WaitForDialog(details, h)
+            d.OpenDetails(h, details)
                 .Pause(5)
                 .Do([&] {
+                    EXPECT_EQ(ustring(L"Details"), TextOf(::GetDlgItem(h, 1006)));
                     EXPECT_EQ(ustring(L"Schließen"), TextOf(::GetDlgItem(details, IDCANCEL)));
                     std::vector<ustring> labels;
                     for (HWND c = ::GetWindow(details, GW_CHILD); c;
