@@ -68,8 +68,6 @@ public:
     }
     operator HWND() const { return m_hWnd; }
 
-    /// Whether msg was dispatched to the window (WM_PAINT is counted, not recorded).
-    bool Received(UINT msg) const { return m_received.count(msg) != 0; }
     static void Drain()
     {
         MSG msg;
@@ -128,11 +126,6 @@ public:
 private:
     F m_f;
 };
-template <class F>
-Apc<F> MakeApc(DWORD dwMask, F f)
-{
-    return Apc<F>(dwMask, f);
-}
 
 // Ends a pump that never stops: after a generous time it validates the window (which ends the
 // endless WM_PAINT) and reports that it had to.
@@ -185,7 +178,9 @@ TEST(CThreadTest, CreateRunsControlsAndReportsTheThread)
     EXPECT_FALSE(t.IsCreated());
 }
 
-TEST(CThreadTest, CreateAgainForgetsTheFirstThreadWhichKeepsRunning)
+// Create again forgets the first thread, which keeps running; Terminate stops a thread and
+// forgets its id, but the handle stays open.
+TEST(CThreadTest, CreateAgainAndTerminate)
 {
     CEvent release(nullptr, TRUE);
     CThread t;
@@ -197,22 +192,14 @@ TEST(CThreadTest, CreateAgainForgetsTheFirstThreadWhichKeepsRunning)
     ASSERT_TRUE(h) << "the first thread is gone";
     DWORD code = 0;
     EXPECT_TRUE(::GetExitCodeThread(h, &code) && code == STILL_ACTIVE);
-    release.Set();
-    Join(h);
-    Join(t);
-    ::CloseHandle(h);
-}
-
-TEST(CThreadTest, TerminateStopsTheThreadAndForgetsTheId)
-{
-    CEvent never(nullptr, TRUE);
-    CThread t;
-    t.Create(WaitForEvent, static_cast<HANDLE>(never));
     t.Terminate(77);
     EXPECT_EQ(0u, t.GetId());
-    EXPECT_TRUE(t.IsCreated()); // the handle stays open
+    EXPECT_TRUE(t.IsCreated());
     Join(t);
     EXPECT_EQ(77u, t.GetExitCode());
+    release.Set();
+    Join(h);
+    ::CloseHandle(h);
 }
 
 // Without a handle, then with one closed behind the wrapper's back (a copy keeps the thread):
@@ -264,7 +251,7 @@ TEST(CAPCTest, InvokeReturnsWhatRunReturnedOrThrewOnAnotherThread)
     const DWORD caller = ::GetCurrentThreadId();
     DWORD worker = caller;
     for (DWORD mask : {DWORD(QS_PAINT), DWORD(0), DWORD(QS_ALLINPUT)}) {
-        auto apc = MakeApc(mask, [&] {
+        Apc apc(mask, [&] {
             worker = ::GetCurrentThreadId();
             return DWORD(7);
         });
@@ -272,15 +259,15 @@ TEST(CAPCTest, InvokeReturnsWhatRunReturnedOrThrewOnAnotherThread)
         EXPECT_NE(caller, worker);
     }
     // A result equal to STILL_ACTIVE is still a result; the worker's exceptions reach the caller.
-    EXPECT_EQ(DWORD(STILL_ACTIVE), MakeApc(QS_PAINT, [] { return DWORD(STILL_ACTIVE); }).Invoke());
-    auto winFailure = MakeApc(QS_PAINT, []() -> DWORD {
+    EXPECT_EQ(DWORD(STILL_ACTIVE), Apc(QS_PAINT, [] { return DWORD(STILL_ACTIVE); }).Invoke());
+    auto winFailure = Apc(QS_PAINT, []() -> DWORD {
         CThread none;
         return none.GetExitCode(); // throws on the worker thread
     });
     DWORD code = RawError([] { return ::GetExitCodeThread(nullptr, &s_code); });
     EXPECT_WIN_EXCEPTION(winFailure.Invoke(), kThread, L"GetExitCodeThread", code);
 
-    auto stdFailure = MakeApc(QS_PAINT, []() -> DWORD { throw std::runtime_error("TK-100 gone"); });
+    auto stdFailure = Apc(QS_PAINT, []() -> DWORD { throw std::runtime_error("TK-100 gone"); });
     try {
         stdFailure.Invoke();
         ADD_FAILURE() << "no exception";
@@ -324,7 +311,7 @@ TEST(CAPCTest, WakeMaskChoosesTheMessagesDispatchedOthersAreDiscarded)
         w.m_paints = 0;
         w.m_painted.Reset();
         CEvent& painted = w.m_painted;
-        auto apc = MakeApc(row.bit | QS_PAINT, [&] {
+        Apc apc(row.bit | QS_PAINT, [&] {
             for (UINT msg : probes)
                 ::PostMessageW(hWnd, msg, 0, 0); // lParam 0: a WM_TIMER without a procedure
             ::PostThreadMessageW(::GetWindowThreadProcessId(hWnd, nullptr), WM_QUIT, 0, 0);
@@ -356,7 +343,7 @@ TEST(CAPCTest, PumpEndsWhenTheQueueIsEmptyThoughAWindowStaysInvalid)
         ::InvalidateRect(hWnd, nullptr, TRUE);
         Watchdog watchdog(hWnd);
         CEvent& userSeen = w.m_userSeen;
-        auto apc = MakeApc(mask, [&] {
+        Apc apc(mask, [&] {
             ::PostMessageW(hWnd, WM_USER + 1, 0, 0);
             // Still working after the pump's round: the pump must be back in its wait.
             DWORD r = ::WaitForSingleObject(userSeen, 30000);
@@ -365,7 +352,7 @@ TEST(CAPCTest, PumpEndsWhenTheQueueIsEmptyThoughAWindowStaysInvalid)
         });
         EXPECT_EQ(WAIT_OBJECT_0, apc.Invoke());
         EXPECT_FALSE(watchdog.Stop()) << "the pump kept peeking the same WM_PAINT";
-        EXPECT_TRUE(w.Received(WM_USER + 1));
+        EXPECT_TRUE(w.m_received.count(WM_USER + 1));
         EXPECT_EQ(mask & QS_PAINT ? 1 : 0, w.m_paints > 0 ? 1 : 0);
         ::ValidateRect(hWnd, nullptr);
     }
@@ -417,7 +404,7 @@ TEST(MsgSleepTest, RepaintsLosesOtherMessagesAndReturnsOnTime)
 // cycle that is not closed at once, so the ten thousand threads once run here proved no more.
 TEST(CThreadTest, ThreadApcAndMsgSleepCyclesLoseNoHandle)
 {
-    auto apc = MakeApc(QS_PAINT, [] { return DWORD(0); });
+    Apc apc(QS_PAINT, [] { return DWORD(0); });
     ExpectNoHandleLeak([&] {
         CThread t;
         t.Create(ReturnParam, nullptr);
