@@ -72,6 +72,28 @@ inline DWORD RawError(const std::function<BOOL()>& call)
     return ::GetLastError();
 }
 
+// The wrapper fails exactly when the raw call fails in the same state: the same code (Winsock
+// keeps its code in the same place) and the platform function's name as call name; where the
+// raw call succeeds, the wrapper must not throw. Returns whether the raw call succeeded.
+inline bool ExpectLikeRaw(const wchar_t* module, const wchar_t* call,
+                          const std::function<BOOL()>& raw, const std::function<void()>& wrapped)
+{
+    ::SetLastError(NO_ERROR);
+    const BOOL ok = raw();
+    const DWORD code = ::GetLastError();
+    if (!ok) {
+        EXPECT_WIN_EXCEPTION(wrapped(), module, call, code);
+        return false;
+    }
+    try {
+        wrapped();
+    } catch (const ::tarn_kit::CWinException& e) {
+        ADD_FAILURE() << ::tarn_kit::ustring::WideCharToMultiByte(call, CP_UTF8, 0)
+                      << " failed where the raw call succeeded: " << e.GetErrorCode();
+    }
+    return true;
+}
+
 // Slot reuse as the leak judge: cycle runs once first (what the runtime sets up on first
 // use is not counted), then 1000 times; a handle made afterwards must take the slot of one
 // made and closed before, which a single handle leaked per cycle would have taken.

@@ -15,6 +15,7 @@ using namespace tarn_kit_test;
 namespace {
 
 const wchar_t* const kThread = L".\\Thread";
+DWORD s_code; // where raw calls that fail may put an exit code
 
 DWORD WINAPI ReturnParam(void* param)
 {
@@ -67,8 +68,6 @@ public:
     }
     operator HWND() const { return m_hWnd; }
 
-    /// Whether msg was dispatched to the window (WM_PAINT is counted, not recorded).
-    bool Received(UINT msg) const { return m_received.count(msg) != 0; }
     static void Drain()
     {
         MSG msg;
@@ -127,11 +126,6 @@ public:
 private:
     F m_f;
 };
-template <class F>
-Apc<F> MakeApc(DWORD dwMask, F f)
-{
-    return Apc<F>(dwMask, f);
-}
 
 // Ends a pump that never stops: after a generous time it validates the window (which ends the
 // endless WM_PAINT) and reports that it had to.
@@ -184,7 +178,9 @@ TEST(CThreadTest, CreateRunsControlsAndReportsTheThread)
     EXPECT_FALSE(t.IsCreated());
 }
 
-TEST(CThreadTest, CreateAgainForgetsTheFirstThreadWhichKeepsRunning)
+// Create again forgets the first thread, which keeps running; Terminate stops a thread and
+// forgets its id, but the handle stays open.
+TEST(CThreadTest, CreateAgainAndTerminate)
 {
     CEvent release(nullptr, TRUE);
     CThread t;
@@ -196,122 +192,82 @@ TEST(CThreadTest, CreateAgainForgetsTheFirstThreadWhichKeepsRunning)
     ASSERT_TRUE(h) << "the first thread is gone";
     DWORD code = 0;
     EXPECT_TRUE(::GetExitCodeThread(h, &code) && code == STILL_ACTIVE);
+    t.Terminate(77);
+    EXPECT_EQ(0u, t.GetId());
+    EXPECT_TRUE(t.IsCreated());
+    Join(t);
+    EXPECT_EQ(77u, t.GetExitCode());
     release.Set();
     Join(h);
-    Join(t);
     ::CloseHandle(h);
 }
 
-TEST(CThreadTest, TerminateStopsTheThreadAndForgetsTheId)
+// Without a handle, then with one closed behind the wrapper's back (a copy keeps the thread):
+// every wrapper fails like the raw call, a failed Terminate forgets the id all the same, and
+// Close reports the handle it could not close (from ".\Object"), leaving the object empty.
+TEST(CThreadTest, EveryWrapperFailsLikeTheRawCallWithoutALiveHandle)
 {
     CEvent never(nullptr, TRUE);
     CThread t;
-    t.Create(WaitForEvent, static_cast<HANDLE>(never));
-    t.Terminate(77);
-    EXPECT_EQ(0u, t.GetId());
-    EXPECT_TRUE(t.IsCreated()); // the handle stays open
-    Join(t);
-    EXPECT_EQ(77u, t.GetExitCode());
-
-    // The identifier is forgotten even when TerminateThread fails.
-    t.Create(WaitForEvent, static_cast<HANDLE>(never));
-    HANDLE stale = t;
-    HANDLE raw = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), stale, ::GetCurrentProcess(), &raw, 0,
-                                  FALSE, DUPLICATE_SAME_ACCESS));
-    ASSERT_TRUE(::CloseHandle(stale)); // behind the wrapper's back
-    DWORD code = RawError([&] { return ::TerminateThread(stale, 1); });
-    EXPECT_WIN_EXCEPTION(t.Terminate(1), kThread, L"TerminateThread", code);
-    EXPECT_EQ(0u, t.GetId());
-    EXPECT_EQ(stale, t.Detach());
-    never.Set();
-    Join(raw);
-    ::CloseHandle(raw);
-}
-
-TEST(CThreadTest, EveryWrapperThrowsThePlatformsCodeWithoutAThread)
-{
-    CThread t; // no handle: every call gets the platform's invalid-handle failure
-    struct Case
+    HANDLE h = nullptr, copy = nullptr;
+    const struct
     {
         const wchar_t* call;
         std::function<BOOL()> raw;
         std::function<void()> wrapper;
-    };
-    const Case cases[] = {
-        {L"TerminateThread", [] { return ::TerminateThread(nullptr, 0); }, [&] { t.Terminate(0); }},
-        {L"SuspendThread", [] { return ::SuspendThread(nullptr) != DWORD(-1); },
-         [&] { t.Suspend(); }},
-        {L"ResumeThread", [] { return ::ResumeThread(nullptr) != DWORD(-1); }, [&] { t.Resume(); }},
+    } cases[] = {
+        {L"TerminateThread", [&] { return ::TerminateThread(h, 0); }, [&] { t.Terminate(0); }},
+        {L"SuspendThread", [&] { return ::SuspendThread(h) != DWORD(-1); }, [&] { t.Suspend(); }},
+        {L"ResumeThread", [&] { return ::ResumeThread(h) != DWORD(-1); }, [&] { t.Resume(); }},
         {L"GetThreadPriority",
-         [] { return ::GetThreadPriority(nullptr) != THREAD_PRIORITY_ERROR_RETURN; },
+         [&] { return ::GetThreadPriority(h) != THREAD_PRIORITY_ERROR_RETURN; },
          [&] { t.GetPriority(); }},
-        {L"SetThreadPriority", [] { return ::SetThreadPriority(nullptr, 0); },
+        {L"SetThreadPriority", [&] { return ::SetThreadPriority(h, 0); },
          [&] { t.SetThreadPriority(0); }},
-        {L"GetExitCodeThread",
-         [] {
-             DWORD c;
-             return ::GetExitCodeThread(nullptr, &c);
-         },
+        {L"GetExitCodeThread", [&] { return ::GetExitCodeThread(h, &s_code); },
          [&] { t.GetExitCode(); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(ustring(c.call));
-        DWORD code = RawError(c.raw);
-        EXPECT_NE(0u, code);
-        EXPECT_WIN_EXCEPTION(c.wrapper(), kThread, c.call, code);
-    }
-    // Closing a handle closed behind the wrapper's back: ".\Object" reports it, the id is gone.
-    t.Create(ReturnParam, nullptr);
-    Join(t);
-    ASSERT_TRUE(::CloseHandle(t));
-    EXPECT_WIN_EXCEPTION(t.Close(), L".\\Object", L"CloseHandle", ERROR_INVALID_HANDLE);
-    EXPECT_EQ(0u, t.GetId());
-    EXPECT_FALSE(t.IsCreated());
-}
-
-TEST(CThreadTest, TenThousandCreateCloseCyclesLoseNoHandle)
-{
-    ExpectNoHandleLeak([] {
-        for (int i = 0; i < 10; ++i) {
-            CThread t;
-            t.Create(ReturnParam, nullptr);
-            Join(t);
-            t.Close();
+    for (bool closed : {false, true}) {
+        if (closed) {
+            t.Create(WaitForEvent, static_cast<HANDLE>(never));
+            h = t;
+            ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), h, ::GetCurrentProcess(), &copy, 0,
+                                          FALSE, DUPLICATE_SAME_ACCESS) &&
+                        ::CloseHandle(h));
         }
-    });
+        for (const auto& c : cases)
+            EXPECT_FALSE(ExpectLikeRaw(kThread, c.call, c.raw, c.wrapper)) << closed;
+        EXPECT_EQ(0u, t.GetId());
+    }
+    EXPECT_WIN_EXCEPTION(t.Close(), L".\\Object", L"CloseHandle", ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(t.IsCreated());
+    never.Set();
+    Join(copy);
+    ::CloseHandle(copy);
 }
 
-TEST(CAPCTest, InvokeReturnsWhatRunReturnedFromAnotherThread)
+TEST(CAPCTest, InvokeReturnsWhatRunReturnedOrThrewOnAnotherThread)
 {
     const DWORD caller = ::GetCurrentThreadId();
     DWORD worker = caller;
     for (DWORD mask : {DWORD(QS_PAINT), DWORD(0), DWORD(QS_ALLINPUT)}) {
-        auto apc = MakeApc(mask, [&] {
+        Apc apc(mask, [&] {
             worker = ::GetCurrentThreadId();
             return DWORD(7);
         });
         EXPECT_EQ(7u, apc.Invoke());
         EXPECT_NE(caller, worker);
     }
-    // A result equal to STILL_ACTIVE is still a result.
-    auto apc = MakeApc(QS_PAINT, [] { return DWORD(STILL_ACTIVE); });
-    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), apc.Invoke());
-}
-
-TEST(CAPCTest, WorkersExceptionReachesTheCaller)
-{
-    auto winFailure = MakeApc(QS_PAINT, []() -> DWORD {
+    // A result equal to STILL_ACTIVE is still a result; the worker's exceptions reach the caller.
+    EXPECT_EQ(DWORD(STILL_ACTIVE), Apc(QS_PAINT, [] { return DWORD(STILL_ACTIVE); }).Invoke());
+    auto winFailure = Apc(QS_PAINT, []() -> DWORD {
         CThread none;
         return none.GetExitCode(); // throws on the worker thread
     });
-    DWORD code = RawError([] {
-        DWORD c;
-        return ::GetExitCodeThread(nullptr, &c);
-    });
+    DWORD code = RawError([] { return ::GetExitCodeThread(nullptr, &s_code); });
     EXPECT_WIN_EXCEPTION(winFailure.Invoke(), kThread, L"GetExitCodeThread", code);
 
-    auto stdFailure = MakeApc(QS_PAINT, []() -> DWORD { throw std::runtime_error("TK-100 gone"); });
+    auto stdFailure = Apc(QS_PAINT, []() -> DWORD { throw std::runtime_error("TK-100 gone"); });
     try {
         stdFailure.Invoke();
         ADD_FAILURE() << "no exception";
@@ -355,7 +311,7 @@ TEST(CAPCTest, WakeMaskChoosesTheMessagesDispatchedOthersAreDiscarded)
         w.m_paints = 0;
         w.m_painted.Reset();
         CEvent& painted = w.m_painted;
-        auto apc = MakeApc(row.bit | QS_PAINT, [&] {
+        Apc apc(row.bit | QS_PAINT, [&] {
             for (UINT msg : probes)
                 ::PostMessageW(hWnd, msg, 0, 0); // lParam 0: a WM_TIMER without a procedure
             ::PostThreadMessageW(::GetWindowThreadProcessId(hWnd, nullptr), WM_QUIT, 0, 0);
@@ -387,7 +343,7 @@ TEST(CAPCTest, PumpEndsWhenTheQueueIsEmptyThoughAWindowStaysInvalid)
         ::InvalidateRect(hWnd, nullptr, TRUE);
         Watchdog watchdog(hWnd);
         CEvent& userSeen = w.m_userSeen;
-        auto apc = MakeApc(mask, [&] {
+        Apc apc(mask, [&] {
             ::PostMessageW(hWnd, WM_USER + 1, 0, 0);
             // Still working after the pump's round: the pump must be back in its wait.
             DWORD r = ::WaitForSingleObject(userSeen, 30000);
@@ -396,7 +352,7 @@ TEST(CAPCTest, PumpEndsWhenTheQueueIsEmptyThoughAWindowStaysInvalid)
         });
         EXPECT_EQ(WAIT_OBJECT_0, apc.Invoke());
         EXPECT_FALSE(watchdog.Stop()) << "the pump kept peeking the same WM_PAINT";
-        EXPECT_TRUE(w.Received(WM_USER + 1));
+        EXPECT_TRUE(w.m_received.count(WM_USER + 1));
         EXPECT_EQ(mask & QS_PAINT ? 1 : 0, w.m_paints > 0 ? 1 : 0);
         ::ValidateRect(hWnd, nullptr);
     }
@@ -415,7 +371,6 @@ TEST(MsgSleepTest, RepaintsLosesOtherMessagesAndReturnsOnTime)
     MsgSleep(50);
     DWORD elapsed = ::GetTickCount() - start;
     EXPECT_GE(elapsed, 50u);
-    EXPECT_LT(elapsed, 10000u) << "generous bound";
     EXPECT_GE(w.m_paints, 1);
     EXPECT_TRUE(w.m_received.empty());
     MSG msg;
@@ -445,10 +400,16 @@ TEST(MsgSleepTest, RepaintsLosesOtherMessagesAndReturnsOnTime)
     ::ValidateRect(hWnd, nullptr);
 }
 
-TEST(CAPCTest, InvokeAndMsgSleepLoseNoHandle)
+// A thousand cycles of a thread, an APC and a MsgSleep. Slot reuse shows the first handle of a
+// cycle that is not closed at once, so the ten thousand threads once run here proved no more.
+TEST(CThreadTest, ThreadApcAndMsgSleepCyclesLoseNoHandle)
 {
-    auto apc = MakeApc(QS_PAINT, [] { return DWORD(0); });
+    Apc apc(QS_PAINT, [] { return DWORD(0); });
     ExpectNoHandleLeak([&] {
+        CThread t;
+        t.Create(ReturnParam, nullptr);
+        Join(t);
+        t.Close();
         apc.Invoke();
         MsgSleep(1);
     });
