@@ -5,13 +5,19 @@
 //   CDialog     - a modal or modeless dialog from a template, routed to virtual handlers
 //   CTipDlg     - a small caption-less tip window shown during long work
 //   CWaitCursor - shows a cursor (the wait cursor by default) for exactly its lifetime
+//   CBrowseForFolderDlg - picks a folder in a lazily filled tree of the drives
+//   CFileDlg    - picks a file from a folder listing with filters
+// Free functions: BrowseForFolder (the system's folder picker), GetSpecialFolderLocation.
 #pragma once
 
 #include "config.h"
 #include "objects.h"
 #include "ustring.h"
 
+#include <commctrl.h>
+
 #include <map>
+#include <vector>
 
 namespace tarn_kit {
 
@@ -143,6 +149,115 @@ public:
 
 private:
     HCURSOR m_hOldCursor;
+};
+
+// The library's folder picker: a resizable dialog with a prompt and a tree of the
+// drives, read from the disk as folders are expanded. It opens unfolded down to the
+// caller's folder, which is selected.
+class TARNKIT_API CBrowseForFolderDlg : public CDialog
+{
+public:
+    /// path is the initial folder on entry and the chosen one after OK; it must
+    /// outlive the dialog. flags are kept and change nothing.
+    CBrowseForFolderDlg(HWND hParent, const wchar_t* title, unsigned flags, ustring& path);
+    ~CBrowseForFolderDlg() override;
+
+    bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                      LRESULT* pResult) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+protected:
+    void OnDestroy() override;
+
+    /// Rebuilds the children of hParent (the drives for folder NULL); with select,
+    /// unfolds along *m_pPath.
+    void DrawLevel(HTREEITEM hParent, const wchar_t* folder, bool select);
+    void DeleteAllChildren(HTREEITEM hParent);
+    /// The subfolders of folder, full paths in LessStrW order.
+    static void EnumChildren(const wchar_t* folder, std::vector<ustring>& children);
+    static bool HasChildren(const wchar_t* folder);
+
+    void OnItemExpanding(NMTREEVIEWW* pnm);
+    void OnGetDispInfo(NMTVDISPINFOW* pnm);
+    void OnSelChanged(NMTREEVIEWW* pnm);
+    void OnSize(int cx, int cy);
+
+    ustring m_strTitle;
+    unsigned m_nFlags;
+    ustring* m_pPath;
+    bool m_bInitialized;
+    bool m_bHighDPI;
+    HWND m_hWndTitle;
+    HWND m_hWndTree;
+    HWND m_hWndOK;
+    HWND m_hWndCancel;
+    RECT m_rcClient;
+    std::map<HWND, RECT> m_mapRects;
+    std::map<HTREEITEM, ustring> m_mapPaths;
+};
+
+/// The system's folder picker, opened on path; true and path set when the user chose
+/// a folder with a file-system path, false (path unchanged) otherwise.
+TARNKIT_API bool BrowseForFolder(HWND hOwner, const wchar_t* title, unsigned flags, ustring& path);
+/// The path of a shell special folder (a CSIDL value); false, path unchanged, on failure.
+TARNKIT_API bool GetSpecialFolderLocation(HWND hOwner, int nFolder, ustring& path);
+
+// The library's file picker: the current folder, its subfolders and files (with ".."
+// and the drive list), a file-name field and a filter box.
+class TARNKIT_API CFileDlg : public CDialog
+{
+public:
+    /// filter alternates display names and patterns, separated by '|'. Of flags,
+    /// OFN_PATHMUSTEXIST and OFN_FILEMUSTEXIST are used. The bool and the second
+    /// text are kept and change nothing.
+    CFileDlg(HWND hParent, bool bOpen, const wchar_t* defExt, const wchar_t* fileName,
+             unsigned long flags, const wchar_t* filter);
+    ~CFileDlg() override;
+
+    bool OnWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                      LRESULT* pResult) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    /// The accepted full path; empty until OK succeeded.
+    ustring GetPathName() const;
+
+protected:
+    void OnDestroy() override;
+
+    /// Lists path (the drive list for NULL or empty); with select, the item equal to
+    /// m_strFileName is selected and shown.
+    void DrawLevel(const wchar_t* path, bool select);
+    /// Sets m_strFolder, except for the drive list.
+    void EnumChildren(const wchar_t* path, std::vector<ustring>& children);
+
+    void OnGetDispInfo(NMLVDISPINFOW* pnm);
+    void OnItemActivate(NMITEMACTIVATE* pnm);
+    void OnItemChanged(NMLISTVIEW* pnm);
+    void OnCbnSelChange();
+    void OnSize(int cx, int cy);
+
+    bool m_bOpen;
+    ustring m_strDefExt;
+    ustring m_strFileName;
+    unsigned long m_nFlags;
+    ustring m_strFilter;
+    bool m_bInitialized;
+    HWND m_hWndFolder;
+    HWND m_hWndList;
+    HWND m_hWndFileName;
+    HWND m_hWndFilter;
+    HWND m_hWndOK;
+    HWND m_hWndCancel;
+    RECT m_rcClient;
+    std::map<HWND, RECT> m_mapRects;
+    std::map<int, ustring> m_mapItems;
+    std::map<int, ustring> m_mapFilters;
+    ustring m_strFolder;
+    ustring m_strPathName;
 };
 
 } // namespace tarn_kit

@@ -1,0 +1,2 @@
+// BrowseForFolderDlg
+#include <tarn_kit/dialogs.h>

@@ -1,0 +1,2 @@
+// FileDlg
+#include <tarn_kit/dialogs.h>
