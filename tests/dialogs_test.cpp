@@ -1376,6 +1376,20 @@ HWND TreeOf(HWND h)
     return ::GetDlgItem(h, 1014);
 }
 
+// A static control's text fits its rectangle.
+bool TextFits(HWND h)
+{
+    HDC dc = ::GetDC(h);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(h, WM_GETFONT, 0, 0)));
+    const ustring text = TextOf(h);
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(h, dc);
+    const RECT r = WindowRect(h);
+    return size.cx <= r.right - r.left && size.cy <= r.bottom - r.top;
+}
+
 // A click on the label of the item next to the selection in the given direction
 // (TVGN_PARENT, TVGN_NEXT, ...) or on the selection itself (TVGN_CARET).
 void ClickItem(HWND tree, UINT code)
@@ -1727,4 +1741,88 @@ TEST(BrowseFunctionsTest, SpecialFolderLocationsMatchTheShell)
         else
             EXPECT_EQ(ustring(L"unchanged"), path) << "CSIDL " << csidl;
     }
+}
+
+// A hundred dialogs, each unfolded along a path with its icons drawn: afterwards the
+// process holds as many kernel, user and GDI slots as before.
+TEST_F(BrowseTest, HundredDialogsLeakNoSlot)
+{
+    using tarn_kit_test::GdiSlots;
+    using tarn_kit_test::UserSlots;
+    auto cycle = [&] {
+        ustring path = Path(L"Ελληνικά\\Кириллица");
+        CBrowseForFolderDlg dlg(nullptr, L"Folder", 0, path);
+        HWND h = nullptr;
+        CDriver d;
+        d.WaitForDialog(h).Do([&] { ::PostMessageW(h, WM_COMMAND, IDOK, 0); });
+        EXPECT_EQ(IDOK, d.Run([&] { return dlg.DoModal(); }));
+    };
+    cycle();
+    const long userBefore = UserSlots(), gdiBefore = GdiSlots();
+    HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_TRUE(before && ::CloseHandle(before));
+    for (int i = 0; i < 100; ++i)
+        cycle();
+    HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_EQ(before, after) << "handles leaked";
+    ::CloseHandle(after);
+    const long userAfter = UserSlots(), gdiAfter = GdiSlots();
+    EXPECT_NEAR(userBefore, userAfter, 8) << "user slots (windows, image lists' icons) leaked";
+    EXPECT_NEAR(gdiBefore, gdiAfter, 8) << "GDI slots leaked";
+    std::printf("slots in use before/after 100 folder browsers: user %ld/%ld, GDI %ld/%ld\n",
+                userBefore, userAfter, gdiBefore, gdiAfter);
+}
+
+// English and German (res/TarnKit.de.lng): unfolded along a test path, a folder selected,
+// the system's icons beside the labels.
+TEST_F(BrowseTest, ScreenshotsInEnglishAndGerman)
+{
+    struct SLanguage
+    {
+        const wchar_t *lng, *title, *caption, *cancel, *shot;
+    };
+    const SLanguage languages[] = {
+        {nullptr, L"Choose the folder of the sweep files", L"Browse for Folder", L"Cancel",
+         L"browse_en"},
+        {L"TarnKit.de.lng", L"Ordner der Messdateien wählen", L"Ordner suchen", L"Abbrechen",
+         L"browse_de"},
+    };
+    CTranslator& t = CTranslatorInstance::Ref();
+    for (const SLanguage& l : languages) {
+        if (l.lng) {
+            ASSERT_TRUE(t.LoadLanguageFile(tarn_kit_test::BesideModule(nullptr, l.lng).c_str()));
+        }
+        ustring path = Path(L"Ελληνικά\\Кириллица");
+        CBrowseForFolderDlg dlg(nullptr, l.title, 0, path);
+        HWND h = nullptr;
+        CDriver d;
+        d.WaitForDialog(h).Pause().Do([&] {
+            EXPECT_EQ(ustring(l.caption), TextOf(h));
+            EXPECT_EQ(ustring(l.title), TextOf(::GetDlgItem(h, 1015)));
+            EXPECT_EQ(ustring(l.cancel), TextOf(::GetDlgItem(h, IDCANCEL)));
+            EXPECT_TRUE(CaptionFits(::GetDlgItem(h, IDCANCEL)));
+            EXPECT_TRUE(TextFits(::GetDlgItem(h, 1015)));
+            // Each item's image is the one the shell gives its path.
+            HWND tree = TreeOf(h);
+            HTREEITEM sel = TreeNext(tree, TVGN_CARET);
+            TVITEMW it = {};
+            it.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+            it.hItem = sel;
+            ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            SHFILEINFOW info = {};
+            const auto list = ::SHGetFileInfoW(path.c_str(), 0, &info, sizeof info,
+                                               SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+            EXPECT_EQ(list, ::SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+            EXPECT_EQ(info.iIcon, it.iImage);
+            EXPECT_EQ(info.iIcon, it.iSelectedImage);
+            ::SetFocus(tree); // the selection in the colours of a focused tree
+        });
+        d.Pause().Do([&] {
+            SaveScreenshot(h, l.shot);
+            ::PostMessageW(h, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(IDOK, d.Run([&] { return dlg.DoModal(); }));
+        EXPECT_EQ(Path(L"Ελληνικά\\Кириллица"), path);
+    }
+    t = CTranslator();
 }
