@@ -1743,6 +1743,25 @@ TEST(BrowseFunctionsTest, SpecialFolderLocationsMatchTheShell)
     }
 }
 
+// The folder and document icon groups for applications: every size loads, and the
+// pictures differ from each other and from the message icons.
+TEST(BrowseFunctionsTest, FolderAndDocumentIconGroupsLoad)
+{
+    std::vector<std::vector<unsigned char>> seen;
+    for (UINT group : {105u, 106u, 107u, 108u, 111u, 112u}) {
+        for (int size : {16, 24, 32, 48}) {
+            HICON h = static_cast<HICON>(
+                ::LoadImageW(Library(), MAKEINTRESOURCEW(group), IMAGE_ICON, size, size, 0));
+            EXPECT_TRUE(h) << group << " at " << size;
+            ::DestroyIcon(h);
+        }
+        seen.push_back(GroupPixels(group));
+        EXPECT_FALSE(seen.back().empty());
+        for (std::size_t i = 0; i + 1 < seen.size(); ++i)
+            EXPECT_NE(seen[i], seen.back()) << group;
+    }
+}
+
 // A hundred dialogs, each unfolded along a path with its icons drawn: afterwards the
 // process holds as many kernel, user and GDI slots as before.
 TEST_F(BrowseTest, HundredDialogsLeakNoSlot)
