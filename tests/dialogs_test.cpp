@@ -1371,7 +1371,7 @@ protected:
         DialogTest::SetUp();
         wchar_t temp[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, temp);
-        m_root = ustring(temp) + L"TK-100 files " + ustring::ui64toa(::GetCurrentProcessId());
+        m_root = ustring(temp) + L"TK-100 files";
         ::CreateDirectoryW(m_root.c_str(), nullptr);
         for (const wchar_t* dir : {L"Zeta", L"sub2", L"alpha", L"Ωmega", L"Ordner B", L"sub10"})
             ::CreateDirectoryW((m_root + L"\\" + dir).c_str(), nullptr);
