@@ -36,6 +36,14 @@ start)
   for f in /usr/share/wine/fonts/*; do
     if [ -e "$f" ] && [ ! -e "$fonts/${f##*/}" ]; then ln -s "$f" "$fonts/"; fi
   done
+  # Wine's Tahoma has no Greek; Windows' has. Link DejaVu Sans behind it, as Windows
+  # links its fallback fonts, so that every script our tests name shows.
+  if ! grep -q 'DejaVuSans.ttf,DejaVu Sans' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    "$WINELOADER" reg.exe add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v Tahoma /t REG_MULTI_SZ /f /d 'DejaVuSans.ttf,DejaVu Sans\0MSGOTHIC.TTC,MS UI Gothic\0SIMSUN.TTC,SimSun' \
+      </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
   # The serial line must exist before the server starts, and a changed COM5 mapping is
   # read only by a fresh server: write it, then let that server end.
   # A server left over from an interrupted run still holds the old line: end it first.
