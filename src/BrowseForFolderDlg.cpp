@@ -6,6 +6,7 @@
 #include <tarn_kit/shell.h>
 #include <tarn_kit/translator.h>
 
+#include "layout.h"
 #include "module.h"
 
 #include <shlobj.h>
@@ -16,29 +17,12 @@ namespace tarn_kit {
 
 namespace {
 
+using detail::Place;
+
 constexpr UINT kTemplate = 110;
 constexpr UINT kTemplateHighDPI = 111;
 constexpr int kPrompt = 1015;
 constexpr int kTree = 1014;
-
-RECT ClientRectOf(HWND hDlg, HWND hCtrl)
-{
-    RECT r = {};
-    ::GetWindowRect(hCtrl, &r);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-// Places a control from its recorded rectangle: moved by (mx, my), grown by (gx, gy).
-void Place(const std::map<HWND, RECT>& rects, HWND hCtrl, int mx, int my, int gx, int gy)
-{
-    auto it = rects.find(hCtrl);
-    if (it == rects.end())
-        return;
-    const RECT& r = it->second;
-    ::MoveWindow(hCtrl, r.left + mx, r.top + my, r.right - r.left + gx, r.bottom - r.top + gy,
-                 TRUE);
-}
 
 // The folder as a directory: C:\a\b gives drive C: and directory \a\b (MakePath adds
 // the separators).
@@ -108,14 +92,12 @@ bool CBrowseForFolderDlg::OnInitDialog()
     CTranslatorInstance::Ref().XlateWnd(m_hWnd);
     CDialog::OnInitDialog();
 
-    ::GetClientRect(m_hWnd, &m_rcClient);
-    m_mapRects.clear();
-    HWND* const handles[] = {&m_hWndTitle, &m_hWndTree, &m_hWndOK, &m_hWndCancel};
-    const int ids[] = {kPrompt, kTree, IDOK, IDCANCEL};
-    for (int i = 0; i < 4; ++i) {
-        *handles[i] = ::GetDlgItem(m_hWnd, ids[i]);
-        m_mapRects[*handles[i]] = ClientRectOf(m_hWnd, *handles[i]);
-    }
+    static const int kLaidOut[] = {kPrompt, kTree, IDOK, IDCANCEL};
+    detail::RecordLayout(m_hWnd, kLaidOut, 4, m_rcClient, m_mapRects);
+    m_hWndTitle = ::GetDlgItem(m_hWnd, kPrompt);
+    m_hWndTree = ::GetDlgItem(m_hWnd, kTree);
+    m_hWndOK = ::GetDlgItem(m_hWnd, IDOK);
+    m_hWndCancel = ::GetDlgItem(m_hWnd, IDCANCEL);
 
     ::SetWindowTextW(m_hWndTitle, m_strTitle.c_str());
     // Nothing is selected yet.

@@ -10,11 +10,14 @@
 #include <cwchar>
 #include <set>
 
+#include "layout.h"
 #include "module.h"
 
 namespace tarn_kit {
 
 namespace {
+
+using detail::Place;
 
 constexpr UINT kFileTemplate = 112;
 
@@ -30,25 +33,6 @@ void RegisterListView()
 {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&icc);
-}
-
-RECT ClientRectOf(HWND hDlg, HWND hCtrl)
-{
-    RECT r = {};
-    ::GetWindowRect(hCtrl, &r);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-// Places a control from its recorded rectangle: moved by (mx, my), grown by (gx, gy).
-void Place(const std::map<HWND, RECT>& rects, HWND hCtrl, int mx, int my, int gx, int gy)
-{
-    auto it = rects.find(hCtrl);
-    if (it == rects.end())
-        return;
-    const RECT& r = it->second;
-    ::MoveWindow(hCtrl, r.left + mx, r.top + my, r.right - r.left + gx, r.bottom - r.top + gy,
-                 TRUE);
 }
 
 // Trailing backslashes off, but a drive root such as C:\ keeps its own.
@@ -119,16 +103,14 @@ bool CFileDlg::OnInitDialog()
     CTranslatorInstance::Ref().XlateWnd(m_hWnd);
     CDialog::OnInitDialog();
 
-    ::GetClientRect(m_hWnd, &m_rcClient);
+    static const int kLaidOut[] = {kFolderLine, kList, kFileName, kFilter, IDOK, IDCANCEL};
+    detail::RecordLayout(m_hWnd, kLaidOut, 6, m_rcClient, m_mapRects);
     m_hWndFolder = ::GetDlgItem(m_hWnd, kFolderLine);
     m_hWndList = ::GetDlgItem(m_hWnd, kList);
     m_hWndFileName = ::GetDlgItem(m_hWnd, kFileName);
     m_hWndFilter = ::GetDlgItem(m_hWnd, kFilter);
     m_hWndOK = ::GetDlgItem(m_hWnd, IDOK);
     m_hWndCancel = ::GetDlgItem(m_hWnd, IDCANCEL);
-    m_mapRects.clear();
-    for (HWND h : {m_hWndFolder, m_hWndList, m_hWndFileName, m_hWndFilter, m_hWndOK, m_hWndCancel})
-        m_mapRects[h] = ClientRectOf(m_hWnd, h);
     // A combo box's height is that of its open list: kept, or the list would close up.
     RECT dropped = {};
     if (::SendMessageW(m_hWndFilter, CB_GETDROPPEDCONTROLRECT, 0,

@@ -5,11 +5,15 @@
 #include <tarn_kit/shell.h>
 #include <tarn_kit/translator.h>
 
+#include "layout.h"
 #include "module.h"
 
 namespace tarn_kit {
 
 namespace {
+
+using detail::Place;
+using detail::RecordLayout;
 
 // Both dialogs open at this size and can only be enlarged.
 constexpr int kWidth = 400;
@@ -59,27 +63,6 @@ HICON LoadGroupIcon(UINT group, int cxMetric, int cyMetric)
                      ::GetSystemMetrics(cyMetric), 0);
 }
 
-// The control's window rectangle in the client coordinates of hDlg.
-RECT ClientRectOf(HWND hDlg, HWND hCtrl)
-{
-    RECT r = {};
-    ::GetWindowRect(hCtrl, &r);
-    POINT tl = {r.left, r.top}, br = {r.right, r.bottom};
-    ::ScreenToClient(hDlg, &tl);
-    ::ScreenToClient(hDlg, &br);
-    return RECT{tl.x, tl.y, br.x, br.y};
-}
-
-void RecordLayout(HWND hDlg, const int* ids, int count, RECT& rcClient, std::map<HWND, RECT>& rects)
-{
-    ::GetClientRect(hDlg, &rcClient);
-    rects.clear();
-    for (int i = 0; i < count; ++i) {
-        HWND hCtrl = ::GetDlgItem(hDlg, ids[i]);
-        rects[hCtrl] = ClientRectOf(hDlg, hCtrl);
-    }
-}
-
 // Opens the dialog 400 x 250 pixels, centred on the owner or on the screen.
 void PlaceCentred(HWND hDlg, HWND hOwner)
 {
@@ -97,17 +80,6 @@ void LimitSize(LPARAM lParam)
     p->ptMinTrackSize = POINT{kWidth, kHeight};
     p->ptMaxSize = POINT{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     p->ptMaxTrackSize = p->ptMaxSize;
-}
-
-// Places a control from its recorded rectangle: moved by (mx, my), grown by (gx, gy).
-void Place(const std::map<HWND, RECT>& rects, HWND hCtrl, int mx, int my, int gx, int gy)
-{
-    auto it = rects.find(hCtrl);
-    if (it == rects.end())
-        return;
-    const RECT& r = it->second;
-    ::MoveWindow(hCtrl, r.left + mx, r.top + my, r.right - r.left + gx, r.bottom - r.top + gy,
-                 TRUE);
 }
 
 } // namespace
