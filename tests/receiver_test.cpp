@@ -1,0 +1,490 @@
+// The receiver console end to end, as a person uses it: the fake receiver and the
+// console run as programs of their own; the test types into the console's window with
+// posted input, reads what the window shows and what the logs hold, and saves
+// screenshots into test-output/receiver_test.
+#include "test_common.h"
+
+#include <tarn_kit/settings.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../examples/receiver/resource.h"
+
+using namespace tarn_kit;
+using namespace tarn_kit_test;
+
+namespace {
+
+// Wide text for failure messages.
+std::string U8(const std::wstring& s)
+{
+    return ustring::WideCharToMultiByte(s.c_str(), s.size(), CP_UTF8, 0);
+}
+
+const wchar_t kKey[] = L"SOFTWARE\\TarnKit\\receiver";
+
+std::wstring OutputDir()
+{
+    std::wstring dir = BesideModule(nullptr, L"");
+    dir.erase(dir.find_last_of(L'\\', dir.size() - 2) + 1); // beside bin/
+    for (const wchar_t* part : {L"test-output", L"\\receiver_test"})
+        ::CreateDirectoryW((dir += part).c_str(), nullptr);
+    return dir + L"\\";
+}
+
+// The UTF-16 log files as text; empty when missing.
+std::wstring ReadLog(const std::wstring& path)
+{
+    const std::string bytes = ReadBytes(path);
+    return bytes.size() < 2 ? std::wstring()
+                            : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                           (bytes.size() - 2) / 2);
+}
+
+// Polls until the condition holds; false after a generous limit (never a timing claim).
+template <class Condition>
+bool WaitUntil(Condition condition, int nSeconds = 30)
+{
+    for (int i = 0; i < nSeconds * 20; ++i) {
+        if (condition())
+            return true;
+        ::Sleep(50);
+    }
+    return condition();
+}
+
+std::wstring TextOf(HWND h)
+{
+    wchar_t buffer[1024] = {};
+    DWORD_PTR n = 0;
+    ::SendMessageTimeoutW(h, WM_GETTEXT, 1024, LPARAM(buffer), SMTO_ABORTIFHUNG, 5000, &n);
+    return buffer;
+}
+
+// A program of this build's bin folder, ended with the test unless it ends first.
+class CProcess
+{
+public:
+    CProcess(const std::wstring& commandLine)
+    {
+        std::wstring line = commandLine;
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        m_bStarted = ::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &si, &m_pi) != FALSE;
+        EXPECT_TRUE(m_bStarted) << "cannot start " << U8(commandLine);
+    }
+    ~CProcess()
+    {
+        if (!m_bStarted)
+            return;
+        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_pi.hProcess, 1);
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+    DWORD Id() const { return m_pi.dwProcessId; }
+    HANDLE Handle() const { return m_pi.hProcess; }
+    /// Pulls the plug: the process ends at once, its sockets close.
+    void Kill()
+    {
+        ::TerminateProcess(m_pi.hProcess, 1);
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    bool Ended(int nSeconds = 30)
+    {
+        return ::WaitForSingleObject(m_pi.hProcess, nSeconds * 1000) == WAIT_OBJECT_0;
+    }
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    bool m_bStarted = false;
+};
+
+// The visible, enabled dialogs of a process, the one a user can act on last.
+std::vector<HWND> DialogsOf(DWORD pid)
+{
+    struct SFind
+    {
+        DWORD pid;
+        std::vector<HWND> found;
+        static BOOL CALLBACK Each(HWND h, LPARAM p)
+        {
+            SFind* self = reinterpret_cast<SFind*>(p);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(h, &owner);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(h, cls, 64);
+            if (owner == self->pid && ::IsWindowVisible(h) && ::IsWindowEnabled(h) &&
+                std::wstring(cls) == L"#32770")
+                self->found.push_back(h);
+            return TRUE;
+        }
+    } find{pid, {}};
+    ::EnumWindows(&SFind::Each, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// The console's window and what a user does to it.
+class CConsole
+{
+public:
+    CConsole(const std::wstring& arguments = L"")
+        : m_process(L"receiver.exe" + (arguments.empty() ? L"" : L" " + arguments))
+    {
+        WaitUntil([&] {
+            for (HWND h : DialogsOf(m_process.Id()))
+                if (::GetDlgItem(h, IDC_REPLIES))
+                    m_hWnd = h;
+            return m_hWnd != nullptr;
+        });
+        EXPECT_TRUE(m_hWnd) << "the console's window did not appear";
+    }
+
+    HWND Wnd() const { return m_hWnd; }
+    HWND Item(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    std::wstring Status() const { return TextOf(Item(IDC_STATUS)); }
+    CProcess& Process() { return m_process; }
+
+    /// The reply list's lines, read across the process boundary.
+    std::vector<std::wstring> Replies() const
+    {
+        std::vector<std::wstring> lines;
+        HWND list = Item(IDC_REPLIES);
+        const LRESULT n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < n; ++i) {
+            wchar_t line[512] = {};
+            if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 511)
+                ::SendMessageW(list, LB_GETTEXT, i, LPARAM(line));
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    bool HasReply(const std::wstring& line) const
+    {
+        for (const std::wstring& l : Replies())
+            if (l == line)
+                return true;
+        return false;
+    }
+
+    void Click(int id) const
+    {
+        HWND h = Item(id);
+        RECT r;
+        ::GetClientRect(h, &r);
+        const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        ::PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(h, WM_LBUTTONUP, 0, at);
+    }
+    /// Characters into the command line, then the key, as the keyboard sends them.
+    void Type(const std::wstring& text) const
+    {
+        for (wchar_t c : text)
+            ::PostMessageW(Item(IDC_COMMAND), WM_CHAR, c, 1);
+    }
+    void Key(WPARAM vk) const
+    {
+        ::PostMessageW(Item(IDC_COMMAND), WM_KEYDOWN, vk, 1);
+        ::PostMessageW(Item(IDC_COMMAND), WM_KEYUP, vk, 0xC0000001);
+    }
+    void Menu(UINT id) const { ::PostMessageW(m_hWnd, WM_COMMAND, id, 0); }
+
+    /// Sends one command as a user does and waits for its answer in the list.
+    bool Ask(const std::wstring& command, const std::wstring& answer) const
+    {
+        Type(command);
+        Key(VK_RETURN);
+        return WaitUntil([&] { return HasReply(answer); });
+    }
+
+    /// The error box over the window: its texts, then OK pressed.
+    std::wstring AnswerErrorBox(const wchar_t* shot)
+    {
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitUntil([&] {
+            for (HWND h : DialogsOf(m_process.Id()))
+                if (h != m_hWnd && ::GetDlgItem(h, IDOK)) // not the tip
+                    box = h;
+            return box != nullptr;
+        })) << "no error box";
+        if (!box)
+            return L"";
+        std::wstring text;
+        for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(c, cls, 32);
+            if (std::wstring(cls) == L"Static" && ::IsWindowVisible(c))
+                text += TextOf(c);
+        }
+        if (shot)
+            SaveScreenshot(shot);
+        HWND ok = ::GetDlgItem(box, IDOK);
+        RECT r;
+        ::GetClientRect(ok, &r);
+        ::PostMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 2));
+        ::PostMessageW(ok, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); })) << "the box did not close";
+        return text;
+    }
+
+    /// The screen under the console and its boxes as an uncompressed PNG.
+    void SaveScreenshot(const wchar_t* name) const;
+
+    void Close()
+    {
+        ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(m_process.Ended()) << "the console did not end";
+    }
+
+private:
+    CProcess m_process;
+    HWND m_hWnd = nullptr;
+};
+
+void CConsole::SaveScreenshot(const wchar_t* name) const
+{
+    ::Sleep(300); // let the window finish painting what it was sent
+    RECT r;
+    ::GetWindowRect(m_hWnd, &r);
+    for (HWND h : DialogsOf(m_process.Id())) { // boxes and tips over it as well
+        RECT o;
+        if (h != m_hWnd && ::GetWindowRect(h, &o))
+            ::UnionRect(&r, &r, &o);
+    }
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    // RGB rows, each led by filter byte 0, in stored deflate blocks.
+    std::string raw, z = "\x78\x01", out = "\x89PNG\r\n\x1a\n", ihdr;
+    const unsigned char* px = static_cast<const unsigned char*>(bits);
+    for (int y = 0; y < h; ++y) {
+        raw += '\0';
+        for (int x = 0; x < w; ++x, px += 4)
+            raw += char(px[2]), raw += char(px[1]), raw += char(px[0]);
+    }
+    ::SelectObject(mem, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    auto be32 = [](std::string& s, unsigned long v) {
+        for (int k = 24; k >= 0; k -= 8)
+            s += char((v >> k) & 0xFF);
+    };
+    unsigned long a = 1, b = 0;
+    for (unsigned char c : raw)
+        a = (a + c) % 65521, b = (b + a) % 65521;
+    for (std::size_t pos = 0, n = 0; pos < raw.size(); pos += n) {
+        n = std::min<std::size_t>(65535, raw.size() - pos);
+        z += char(pos + n == raw.size()), z += char(n & 0xFF), z += char(n >> 8);
+        z += char(~n & 0xFF), z += char((~n >> 8) & 0xFF);
+        z.append(raw, pos, n);
+    }
+    be32(z, (b << 16) | a);
+    be32(ihdr, w), be32(ihdr, h);
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    for (const auto& [type, data] :
+         {std::pair<const char*, std::string>{"IHDR", ihdr}, {"IDAT", z}, {"IEND", ""}}) {
+        const std::string body = type + data;
+        unsigned long crc = 0xFFFFFFFFul;
+        for (unsigned char c : body) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
+        }
+        be32(out, static_cast<unsigned long>(data.size()));
+        out += body;
+        be32(out, ~crc & 0xFFFFFFFFul);
+    }
+    WriteBytes(OutputDir() + name + L".png", out);
+}
+
+// The fake receiver on a free TCP port (and a serial port when asked), logging beside
+// the test's output.
+class CFakeReceiver
+{
+public:
+    explicit CFakeReceiver(const std::wstring& extra = L"")
+        : m_portFile(OutputDir() + L"port.txt"),
+          m_process((::DeleteFileW(m_portFile.c_str()),
+                     L"fake_receiver.exe --tcp 0 --slow 1500 --port-file \"" + m_portFile +
+                         L"\" --log \"" + Log() + L"\" " + extra))
+    {
+        EXPECT_TRUE(WaitUntil([&] { return !ReadBytes(m_portFile).empty(); }))
+            << "the fake receiver did not listen";
+        m_nPort = std::atoi(ReadBytes(m_portFile).c_str());
+    }
+    static std::wstring Log() { return OutputDir() + L"fake_receiver.log"; }
+    DWORD Port() const { return DWORD(m_nPort); }
+    void Kill() { m_process.Kill(); }
+
+private:
+    std::wstring m_portFile;
+    CProcess m_process;
+    int m_nPort = 0;
+};
+
+class ReceiverTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Wine draws the frames itself: there is no window manager under Xvfb.
+        RegWriteValue(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\receiver.exe\\X11 Driver",
+                      L"Managed", L"N");
+        ClearSettings();
+        m_logDir = OutputDir() + L"log";
+        ::CreateDirectoryW(m_logDir.c_str(), nullptr);
+        ::DeleteFileW(AppLog().c_str());
+        ::DeleteFileW(CFakeReceiver::Log().c_str());
+        Set(L"LogFolder", m_logDir.c_str());
+        Set(L"Language", L"en");
+    }
+    void TearDown() override { ClearSettings(); }
+
+    static void ClearSettings()
+    {
+        tarn_kit::RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kKey) + L"\\Font").c_str());
+        tarn_kit::RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+    }
+    static void Set(const wchar_t* name, const wchar_t* value)
+    {
+        ASSERT_TRUE(RegWriteValue(HKEY_CURRENT_USER, kKey, name, value));
+    }
+    static void SetTcp(DWORD port)
+    {
+        Set(L"Connection", L"TCP");
+        Set(L"Host", L"127.0.0.1");
+        Set(L"TcpPort", std::to_wstring(port).c_str());
+    }
+    std::wstring AppLog() const { return m_logDir + L"\\receiver.log"; }
+
+    std::wstring m_logDir;
+};
+
+bool Contains(const std::wstring& text, const std::wstring& part)
+{
+    return text.find(part) != std::wstring::npos;
+}
+
+// A whole session over TCP: connect, commands and an error reply, the history, a
+// script cancelled, a script whose receiver dies, a failed reconnection.
+TEST_F(ReceiverTest, TcpSession)
+{
+    CFakeReceiver fake;
+    SetTcp(fake.Port());
+    const std::wstring script = OutputDir() + L"script.txt";
+    WriteBytes(script, "# level at two frequencies\n*IDN?\nFREQ 200\nMEAS?\n\nMEAS?\nMEAS?\n"
+                       "MEAS?\nFREQ?\n");
+    Set(L"LastScript", script.c_str());
+    CConsole console;
+    ASSERT_TRUE(console.Wnd());
+
+    console.Click(IDC_CONNECT);
+    const std::wstring where = L"127.0.0.1:" + std::to_wstring(fake.Port());
+    if (!WaitUntil([&] { return console.Status() == L"Connected to " + where + L"."; }))
+        console.SaveScreenshot(L"debug_connect");
+    ASSERT_EQ(L"Connected to " + where + L".", console.Status()) << U8(console.Status());
+    EXPECT_FALSE(::IsWindowEnabled(console.Item(IDC_CONNECT)));
+
+    // Commands and their replies; the error reply in the user's words.
+    EXPECT_TRUE(console.Ask(L"*IDN?", L"< TK-100,0042,1.0"));
+    EXPECT_TRUE(console.Ask(L"FREQ 100.5", L"< OK"));
+    console.Menu(ID_VIEW_HEXLOG);
+    EXPECT_TRUE(console.Ask(L"FREQ?", L"< 100.500"));
+    console.Menu(ID_VIEW_HEXLOG);
+    EXPECT_TRUE(console.Ask(L"FREQ 9000", L"! Value out of range   {2,,value out of range}"));
+    EXPECT_TRUE(WaitUntil([&] {
+        return console.Status() == L"The receiver reports: Value out of range";
+    })) << U8(console.Status());
+    EXPECT_TRUE(console.Ask(L"FREQ", L"! 1st parameter missed   {2,,1st parameter missed}"));
+    EXPECT_TRUE(console.Ask(L"SWEEP ON", L"! Wrong command   {2,,wrong command}"));
+
+    // Up and Down walk the history, one past the newest is empty again.
+    struct
+    {
+        WPARAM key;
+        const wchar_t* text;
+    } const steps[] = {{VK_UP, L"SWEEP ON"}, {VK_UP, L"FREQ"},       {VK_UP, L"FREQ 9000"},
+                       {VK_DOWN, L"FREQ"},   {VK_DOWN, L"SWEEP ON"}, {VK_DOWN, L""}};
+    for (const auto& step : steps) {
+        console.Key(step.key);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(console.Item(IDC_COMMAND)) == step.text; }))
+            << U8(step.text) << " expected, " << U8(TextOf(console.Item(IDC_COMMAND)));
+    }
+    console.SaveScreenshot(L"receiver_connected_en");
+
+    // A script, cancelled while a slow measurement runs; the tip shows progress.
+    console.Menu(ID_FILE_RUNLAST);
+    ASSERT_TRUE(WaitUntil([&] { return console.HasReply(L"< -42.7 dBm"); }));
+    EXPECT_TRUE(::IsWindowEnabled(console.Item(IDC_STOP)));
+    EXPECT_FALSE(::IsWindowEnabled(console.Item(IDC_CONNECT)));
+    EXPECT_TRUE(Contains(console.Status(), L"Script: ")) << U8(console.Status());
+    console.SaveScreenshot(L"receiver_script_en");
+    console.Click(IDC_STOP);
+    ASSERT_TRUE(WaitUntil([&] { return Contains(console.Status(), L"Script cancelled after"); }))
+        << U8(console.Status());
+    unsigned nDone = 0, nCount = 0;
+    EXPECT_EQ(
+        2, swscanf(console.Status().c_str(), L"Script cancelled after %u of %u", &nDone, &nCount));
+    EXPECT_EQ(7u, nCount); // comments and blank lines are no commands
+    EXPECT_LT(nDone, nCount);
+    EXPECT_FALSE(console.HasReply(L"< 200.000")) << "the last command ran after Cancel";
+    EXPECT_TRUE(console.HasReply(L"> FREQ 200"));
+
+    // The receiver dies in the middle of the next run: the box names the failure, the
+    // window stays usable and offers Connect again.
+    console.Menu(ID_FILE_RUNLAST);
+    ASSERT_TRUE(WaitUntil([&] {
+        auto r = console.Replies();
+        return std::count(r.begin(), r.end(), L"< -42.7 dBm") >= 2;
+    }));
+    fake.Kill();
+    const std::wstring lost = console.AnswerErrorBox(L"receiver_error_en");
+    EXPECT_FALSE(lost.empty());
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Connection lost."; }))
+        << U8(console.Status());
+    EXPECT_TRUE(::IsWindowEnabled(console.Item(IDC_CONNECT)));
+    EXPECT_FALSE(::IsWindowEnabled(console.Item(IDC_DISCONNECT)));
+
+    // Nobody listens any more: the connection fails with the system's text.
+    console.Click(IDC_CONNECT);
+    const std::wstring refused = console.AnswerErrorBox(nullptr);
+    EXPECT_TRUE(Contains(refused, SystemText(WSAECONNREFUSED)))
+        << U8(refused) << " / " << U8(SystemText(WSAECONNREFUSED));
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Connection failed."; }));
+    console.Close();
+
+    // The console's log: every exchange, the hexadecimal bytes where asked, the failures
+    // with the texts the boxes showed.
+    const std::wstring log = ReadLog(AppLog());
+    for (const wchar_t* line : {L"] Connected to ", L"] > *IDN?\r\n", L"] < TK-100,0042,1.0\r\n",
+                                L"] < {2,,value out of range}\r\n", L"]   > 46 52 45 51 3F 0A\r\n",
+                                L"]   < 31 30 30 2E 35 30 30 0A\r\n", L"] Script cancelled after ",
+                                L"] Line lost: ", L"] Connection failed: "})
+        EXPECT_TRUE(Contains(log, line)) << U8(line);
+    EXPECT_FALSE(Contains(log, L"]   > 2A 49 44 4E 3F 0A")) << "hex only while switched on";
+    // The fake receiver's log: each command as it came.
+    const std::wstring fakeLog = ReadLog(CFakeReceiver::Log());
+    for (const wchar_t* line : {L"] TCP received: *IDN?\r\n", L"] TCP replied: OK\r\n",
+                                L"] TCP received: FREQ 9000\r\n", L"] TCP received: FREQ 200\r\n"})
+        EXPECT_TRUE(Contains(fakeLog, line)) << U8(line);
+
+    // What the window remembered.
+    DWORD x = 0;
+    EXPECT_TRUE(RegGetValue(HKEY_CURRENT_USER, kKey, L"WindowX", x, 0));
+}
+
+} // namespace
