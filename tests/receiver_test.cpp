@@ -5,6 +5,7 @@
 #include "test_common.h"
 
 #include <tarn_kit/settings.h>
+#include <tarn_kit/translator.h>
 
 #include <windows.h>
 
@@ -219,7 +220,9 @@ public:
         for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             wchar_t cls[32] = {};
             ::GetClassNameW(c, cls, 32);
-            if (std::wstring(cls) == L"Static" && ::IsWindowVisible(c))
+            const LONG style = ::GetWindowLongW(c, GWL_STYLE);
+            if (std::wstring(cls) == L"Static" && ::IsWindowVisible(c) &&
+                (style & SS_TYPEMASK) != SS_ICON)
                 text += TextOf(c);
         }
         if (shot)
@@ -485,6 +488,95 @@ TEST_F(ReceiverTest, TcpSession)
     // What the window remembered.
     DWORD x = 0;
     EXPECT_TRUE(RegGetValue(HKEY_CURRENT_USER, kKey, L"WindowX", x, 0));
+}
+
+} // namespace
+
+namespace {
+
+// The same window in German: every text from receiver.de.lng, the error reply's user
+// text as the library's table and the language file give it.
+TEST_F(ReceiverTest, GermanWindow)
+{
+    CTranslator german;
+    ASSERT_TRUE(german.LoadLanguageFile(BesideModule(nullptr, L"receiver.de.lng").c_str()));
+    auto de = [&](const wchar_t* text) {
+        ustring s = text;
+        EXPECT_TRUE(german.XlateEx(s)) << U8(text) << " has no German text";
+        return std::wstring(s);
+    };
+    CFakeReceiver fake;
+    SetTcp(fake.Port());
+    CConsole console(L"/lang de");
+    ASSERT_TRUE(console.Wnd());
+    EXPECT_EQ(de(L"TK-100 Receiver Console"), TextOf(console.Wnd()));
+    EXPECT_EQ(de(L"&Connect"), TextOf(console.Item(IDC_CONNECT)));
+
+    console.Click(IDC_CONNECT);
+    const std::wstring where = L"127.0.0.1:" + std::to_wstring(fake.Port());
+    ustring connected;
+    connected.sprintf(de(L"Connected to %s.").c_str(), where.c_str());
+    ASSERT_TRUE(WaitUntil([&] { return console.Status() == connected; })) << U8(console.Status());
+    EXPECT_TRUE(console.Ask(L"*IDN?", L"< TK-100,0042,1.0"));
+    EXPECT_TRUE(
+        console.Ask(L"FREQ 5", L"! " + de(L"Value out of range") + L"   {2,,value out of range}"));
+    console.SaveScreenshot(L"receiver_connected_de");
+
+    fake.Kill();
+    console.Type(L"FREQ?");
+    console.Key(VK_RETURN);
+    const std::wstring lost = console.AnswerErrorBox(L"receiver_error_de");
+    EXPECT_FALSE(lost.empty());
+    EXPECT_TRUE(console.HasReply(L"! " + lost.substr(0, lost.find_last_not_of(L"\r\n") + 1)))
+        << "the failed command in the list: " << U8(console.Replies().back());
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == de(L"Connection lost."); }))
+        << U8(console.Status());
+    console.Close();
+}
+
+// Settings leave through an INI file and come back through one; the platform's own
+// profile reader is the judge of what was written.
+TEST_F(ReceiverTest, SettingsThroughIni)
+{
+    const std::wstring ini = OutputDir() + L"exported.ini";
+    ::DeleteFileW(ini.c_str());
+    Set(L"Connection", L"Serial");
+    Set(L"Port", L"COM7");
+    Set(L"Baud", L"19200");
+    Set(L"TcpPort", L"50250");
+    std::string output;
+    EXPECT_EQ(0u, RunProgram(L"receiver.exe /export \"" + ini + L"\"", output)) << output;
+    auto read = [&](const wchar_t* key) {
+        wchar_t value[256] = {};
+        ::GetPrivateProfileStringW(L"Receiver", key, L"<missing>", value, 256, ini.c_str());
+        return std::wstring(value);
+    };
+    EXPECT_EQ(L"Serial", read(L"Connection"));
+    EXPECT_EQ(L"COM7", read(L"Port"));
+    EXPECT_EQ(L"19200", read(L"Baud"));
+    EXPECT_EQ(L"50250", read(L"TcpPort"));
+    EXPECT_EQ(m_logDir, read(L"LogFolder"));
+
+    // Another machine's file: TCP to another host, a font for the reply list.
+    ::WritePrivateProfileStringW(L"Receiver", L"Connection", L"TCP", ini.c_str());
+    ::WritePrivateProfileStringW(L"Receiver", L"Host", L"tk100.example", ini.c_str());
+    ::WritePrivateProfileStringW(L"Font", L"Face", L"Courier New", ini.c_str());
+    ::WritePrivateProfileStringW(L"Font", L"Height", L"-13", ini.c_str());
+    {
+        CConsole console(L"/import \"" + ini + L"\"");
+        ASSERT_TRUE(console.Wnd());
+        EXPECT_EQ(L"tk100.example", TextOf(console.Item(IDC_HOST)));
+        EXPECT_EQ(L"50250", TextOf(console.Item(IDC_TCPPORT)));
+        EXPECT_EQ(BST_CHECKED, ::SendMessageW(console.Item(IDC_TCP), BM_GETCHECK, 0, 0));
+        console.Close();
+    }
+    ustring host, face;
+    EXPECT_TRUE(RegGetValue(HKEY_CURRENT_USER, kKey, L"Host", host, L""));
+    EXPECT_EQ(L"tk100.example", host);
+    CLogFont font;
+    font.GetProfile((std::wstring(kKey) + L"\\Font").c_str());
+    EXPECT_STREQ(L"Courier New", font.lfFaceName);
+    EXPECT_EQ(-13, font.lfHeight);
 }
 
 } // namespace

@@ -383,8 +383,9 @@ void CMainDlg::ShowEntries(std::vector<CExchangeRun::SEntry> entries)
     HWND hList = Item(IDC_REPLIES);
     for (const CExchangeRun::SEntry& entry : entries) {
         ::SendMessageW(hList, LB_ADDSTRING, 0, LPARAM((L"> " + entry.command).c_str()));
-        const ustring line =
-            entry.bError ? L"! " + entry.reply + L"   " + entry.raw : L"< " + entry.reply;
+        ustring line = entry.bError ? L"! " + entry.reply : L"< " + entry.reply;
+        if (!entry.raw.empty())
+            line += L"   " + entry.raw;
         ::SendMessageW(hList, LB_ADDSTRING, 0, LPARAM(line.c_str()));
     }
     const LRESULT n = ::SendMessageW(hList, LB_GETCOUNT, 0, 0);

@@ -27,6 +27,14 @@ DWORD CExchangeRun::Run()
             CTranslatorInstance::Ref().XlateEx(entry.reply);
             e.GetErrorMessage(entry.raw);
             Add(std::move(entry));
+        } catch (const CStdException& e) {
+            // The line failed: the list shows where, the window reports it.
+            SEntry entry{true, command, L"", L""};
+            e.GetErrorMessageUI(entry.reply);
+            CTranslatorInstance::Ref().XlateEx(entry.reply);
+            entry.reply.trim_right(std::vector<wchar_t>{L'\r', L'\n'});
+            Add(std::move(entry));
+            throw;
         }
         ::InterlockedIncrement(&m_nDone);
         ::PostMessageW(m_hNotify, WM_APP_PROGRESS, 0, 0);
