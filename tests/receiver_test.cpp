@@ -580,3 +580,46 @@ TEST_F(ReceiverTest, SettingsThroughIni)
 }
 
 } // namespace
+
+namespace {
+
+// The console and the fake receiver on the two ends of one serial pair (COM7 and COM8
+// of the test prefix): commands, an error reply and a script over the serial line.
+TEST_F(ReceiverTest, SerialSession)
+{
+    const std::wstring serial = BesideModule(nullptr, L"..\\serial\\");
+    if (::GetFileAttributesW((serial + L"com7").c_str()) == INVALID_FILE_ATTRIBUTES ||
+        ::GetFileAttributesW((serial + L"com8").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "the serial pair COM7/COM8 is not running; see build/<arch>/serial";
+    CFakeReceiver fake(L"--serial COM8");
+    Set(L"Connection", L"Serial");
+    Set(L"Port", L"COM7");
+    Set(L"Baud", L"19200");
+    const std::wstring script = OutputDir() + L"serial_script.txt";
+    WriteBytes(script, "*IDN?\r\nMEAS?\r\nFREQ?\r\n");
+    Set(L"LastScript", script.c_str());
+    CConsole console;
+    ASSERT_TRUE(console.Wnd());
+    console.Click(IDC_CONNECT);
+    ASSERT_TRUE(WaitUntil([&] { return console.Status() == L"Connected to COM7, 19200 8N1."; }))
+        << U8(console.Status());
+    EXPECT_TRUE(console.Ask(L"*IDN?", L"< TK-100,0042,1.0"));
+    EXPECT_TRUE(console.Ask(L"FREQ 433.92", L"< OK"));
+    EXPECT_TRUE(console.Ask(L"FREQ 43x", L"! Wrong 1st parameter   {2,,wrong 1st parameter}"));
+    console.Menu(ID_FILE_RUNLAST);
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Script finished: 3 commands."; }))
+        << U8(console.Status());
+    EXPECT_TRUE(console.HasReply(L"< 433.920"));
+    console.SaveScreenshot(L"receiver_serial_en");
+    console.Click(IDC_DISCONNECT);
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Disconnected."; }));
+    console.Close();
+
+    const std::wstring fakeLog = ReadLog(CFakeReceiver::Log());
+    for (const wchar_t* line :
+         {L"] COM8 received: *IDN?\r\n", L"] COM8 replied: OK\r\n", L"] COM8 received: MEAS?\r\n"})
+        EXPECT_TRUE(Contains(fakeLog, line)) << U8(line);
+    EXPECT_TRUE(Contains(ReadLog(AppLog()), L"] Disconnected from COM7, 19200 8N1 by the user"));
+}
+
+} // namespace

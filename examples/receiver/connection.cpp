@@ -8,6 +8,8 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
+
 using namespace tarn_kit;
 
 void ThrowWin(unsigned nLine, const wchar_t* szCall, DWORD dwCode)
@@ -175,19 +177,31 @@ protected:
 
     unsigned ReadSome(char* pBuffer, unsigned nSize, DWORD dwTimeoutMs) override
     {
-        // The driver ends the read at the first byte or after the time-out.
+        // Reads only what the driver holds, so a read never waits for more. (Wine's serial
+        // driver ignores the interval time-out that would end a read at its first byte.)
         SetTimeouts(dwTimeoutMs);
-        unsigned n = 0;
-        if (!m_port.Read(pBuffer, nSize, n, &m_ovRead)) {
-            m_bReadPending = true;
-            if (!WaitFor(m_ovRead.hEvent, dwTimeoutMs + 1000))
+        const DWORD dwStart = ::GetTickCount();
+        for (;;) {
+            DWORD dwErrors = 0;
+            COMSTAT status = {};
+            m_port.ClearCommError(dwErrors, status);
+            if (status.cbInQue) {
+                unsigned n = 0;
+                if (!m_port.Read(pBuffer, std::min<unsigned>(nSize, status.cbInQue), n,
+                                 &m_ovRead)) {
+                    m_bReadPending = true;
+                    if (!WaitFor(m_ovRead.hEvent, dwTimeoutMs + 1000))
+                        ThrowWin(__LINE__, L"ReadFile", ERROR_TIMEOUT);
+                    m_bReadPending = false;
+                    (void)m_port.GetOverlappedResult(&m_ovRead, n, TRUE);
+                }
+                if (n)
+                    return n;
+            }
+            if (::GetTickCount() - dwStart >= dwTimeoutMs)
                 ThrowWin(__LINE__, L"ReadFile", ERROR_TIMEOUT);
-            m_bReadPending = false;
-            (void)m_port.GetOverlappedResult(&m_ovRead, n, TRUE);
+            ::Sleep(10);
         }
-        if (n == 0)
-            ThrowWin(__LINE__, L"ReadFile", ERROR_TIMEOUT);
-        return n;
     }
 
 private:
@@ -195,7 +209,7 @@ private:
     {
         if (dwTimeoutMs == m_dwLastTimeout)
             return;
-        COMMTIMEOUTS t = {MAXDWORD, MAXDWORD, dwTimeoutMs, 0, dwTimeoutMs};
+        COMMTIMEOUTS t = {0, 0, dwTimeoutMs, 0, dwTimeoutMs};
         m_port.SetCommTimeouts(t);
         m_dwLastTimeout = dwTimeoutMs;
     }
