@@ -28,6 +28,14 @@ start)
       </dev/null >/dev/null 2>&1
     wineserver -w
   fi
+  # Debian's Wine looks for its own fonts (Tahoma, Marlett, MS Sans Serif) one folder
+  # beside where fonts-wine puts them, so dialogs fell back to DejaVu and caption
+  # buttons showed Marlett's letters. C:\windows\Fonts is searched too: link them there.
+  fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  for f in /usr/share/wine/fonts/*; do
+    if [ -e "$f" ] && [ ! -e "$fonts/${f##*/}" ]; then ln -s "$f" "$fonts/"; fi
+  done
   # The serial lines must exist before the server starts, and a changed COM mapping is
   # read only by a fresh server: write it, then let that server end.
   # A server left over from an interrupted run still holds the old line: end it first.

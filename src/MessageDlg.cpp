@@ -2,6 +2,7 @@
 // both from the library's own templates and translated when they open.
 #include "MessageDlg.h"
 
+#include <tarn_kit/shell.h>
 #include <tarn_kit/translator.h>
 
 #include "module.h"
@@ -54,9 +55,8 @@ UINT IconGroup(unsigned type)
 // The image of the group that has the requested size.
 HICON LoadGroupIcon(UINT group, int cxMetric, int cyMetric)
 {
-    return static_cast<HICON>(::LoadImageW(detail::LibraryModule(), MAKEINTRESOURCEW(group),
-                                           IMAGE_ICON, ::GetSystemMetrics(cxMetric),
-                                           ::GetSystemMetrics(cyMetric), 0));
+    return LoadIconW(detail::LibraryModule(), group, ::GetSystemMetrics(cxMetric),
+                     ::GetSystemMetrics(cyMetric), 0);
 }
 
 // The control's window rectangle in the client coordinates of hDlg.
