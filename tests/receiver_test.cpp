@@ -27,6 +27,8 @@ std::string U8(const std::wstring& s)
 }
 
 const wchar_t kKey[] = L"SOFTWARE\\TarnKit\\receiver";
+// The file-name field of the library's file dialog.
+constexpr int kFileNameField = 1019;
 
 std::wstring OutputDir()
 {
@@ -391,7 +393,12 @@ TEST_F(ReceiverTest, TcpSession)
     const std::wstring script = OutputDir() + L"script.txt";
     WriteBytes(script, "# level at two frequencies\n*IDN?\nFREQ 200\nMEAS?\n\nMEAS?\nMEAS?\n"
                        "MEAS?\nFREQ?\n");
+#ifdef RECEIVER_HAVE_FILEDLG
+    WriteBytes(OutputDir() + L"short.txt", "*IDN?\nFREQ?\n");
+    Set(L"LastScript", (OutputDir() + L"short.txt").c_str()); // the file dialog picks script
+#else
     Set(L"LastScript", script.c_str());
+#endif
     CConsole console;
     ASSERT_TRUE(console.Wnd());
 
@@ -429,8 +436,29 @@ TEST_F(ReceiverTest, TcpSession)
     }
     console.SaveScreenshot(L"receiver_connected_en");
 
-    // A script, cancelled while a slow measurement runs; the tip shows progress.
+    // A script, cancelled while a slow measurement runs; the tip shows progress. Run
+    // script... picks it in the library's file dialog, which opens on the last script's
+    // folder with its name filled in; the user types another name and presses Enter.
+#ifdef RECEIVER_HAVE_FILEDLG
+    console.Click(IDC_RUN);
+    HWND files = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND h : DialogsOf(console.Process().Id()))
+            if (::GetDlgItem(h, kFileNameField))
+                files = h;
+        return files != nullptr;
+    })) << "no file dialog";
+    HWND name = ::GetDlgItem(files, kFileNameField);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(name) == L"short.txt"; })) << U8(TextOf(name));
+    console.SaveScreenshot(L"receiver_filedlg_en");
+    ::PostMessageW(name, EM_SETSEL, 0, -1);
+    for (wchar_t c : std::wstring(L"script.txt"))
+        ::PostMessageW(name, WM_CHAR, c, 1);
+    ::PostMessageW(name, WM_KEYDOWN, VK_RETURN, 1);
+#else
+    std::printf("[  SKIPPED ] the file dialog: this TarnKit has no CFileDlg yet\n");
     console.Menu(ID_FILE_RUNLAST);
+#endif
     ASSERT_TRUE(WaitUntil([&] { return console.HasReply(L"< -42.7 dBm"); }));
     EXPECT_TRUE(::IsWindowEnabled(console.Item(IDC_STOP)));
     EXPECT_FALSE(::IsWindowEnabled(console.Item(IDC_CONNECT)));

@@ -104,10 +104,14 @@ bool CMainDlg::OnInitDialog()
     ::CheckMenuRadioItem(::GetMenu(m_hWnd), ID_VIEW_ENGLISH, ID_VIEW_GERMAN,
                          m_settings.strLanguage == L"de" ? ID_VIEW_GERMAN : ID_VIEW_ENGLISH,
                          MF_BYCOMMAND);
-#ifndef RECEIVER_HAVE_PICKERS
-    // The library's file and folder dialogs are not in this build of TarnKit.
-    for (UINT id : {ID_FILE_RUN, ID_FILE_EXPORT, ID_FILE_IMPORT, ID_VIEW_LOGFOLDER})
+    // Without the library's file dialog or folder browser (an older TarnKit) their
+    // menu entries stay grey; Run script then runs the last script.
+#ifndef RECEIVER_HAVE_FILEDLG
+    for (UINT id : {ID_FILE_RUN, ID_FILE_EXPORT, ID_FILE_IMPORT})
         ::EnableMenuItem(::GetMenu(m_hWnd), id, MF_BYCOMMAND | MF_GRAYED);
+#endif
+#ifndef RECEIVER_HAVE_BROWSE
+    ::EnableMenuItem(::GetMenu(m_hWnd), ID_VIEW_LOGFOLDER, MF_BYCOMMAND | MF_GRAYED);
 #endif
     // Window, menu and controls in the user's language.
     CTranslatorInstance::Ref().XlateWnd(m_hWnd);
@@ -172,7 +176,7 @@ bool CMainDlg::OnCommand(UINT nID)
         return true;
     case IDC_RUN:
     case ID_FILE_RUN:
-#ifdef RECEIVER_HAVE_PICKERS
+#ifdef RECEIVER_HAVE_FILEDLG
     {
         CFileDlg dlg(m_hWnd, true, L"txt", m_settings.strLastScript.c_str(),
                      OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, Text(IDS_FILTER_SCRIPTS).c_str());
@@ -429,7 +433,7 @@ void CMainDlg::ApplyFont()
 
 void CMainDlg::ChooseLogFolder()
 {
-#ifdef RECEIVER_HAVE_PICKERS
+#ifdef RECEIVER_HAVE_BROWSE
     ustring folder = m_settings.strLogFolder.empty() ? ExeFolder() : m_settings.strLogFolder;
     CBrowseForFolderDlg dlg(m_hWnd, Text(IDS_LOG_FOLDER).c_str(), 0, folder);
     if (dlg.DoModal() != IDOK)
@@ -441,8 +445,8 @@ void CMainDlg::ChooseLogFolder()
 
 void CMainDlg::ExportSettings()
 {
-#ifdef RECEIVER_HAVE_PICKERS
-    CFileDlg dlg(m_hWnd, false, L"ini", L"receiver.ini", OFN_PATHMUSTEXIST,
+#ifdef RECEIVER_HAVE_FILEDLG
+    CFileDlg dlg(m_hWnd, false, L"ini", (ExeFolder() + L"receiver.ini").c_str(), OFN_PATHMUSTEXIST,
                  Text(IDS_FILTER_INI).c_str());
     if (dlg.DoModal() != IDOK)
         return;
@@ -454,9 +458,9 @@ void CMainDlg::ExportSettings()
 
 void CMainDlg::ImportSettings()
 {
-#ifdef RECEIVER_HAVE_PICKERS
-    CFileDlg dlg(m_hWnd, true, L"ini", L"", OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST,
-                 Text(IDS_FILTER_INI).c_str());
+#ifdef RECEIVER_HAVE_FILEDLG
+    CFileDlg dlg(m_hWnd, true, L"ini", (ExeFolder() + L"receiver.ini").c_str(),
+                 OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, Text(IDS_FILTER_INI).c_str());
     if (dlg.DoModal() != IDOK)
         return;
     m_settings.Import(dlg.GetPathName().c_str());
