@@ -28,8 +28,9 @@ public:
         RECT over, tip;
         ::GetWindowRect(hOver, &over);
         ::GetWindowRect(m_hWnd, &tip);
-        ::SetWindowPos(m_hWnd, nullptr, over.right - (tip.right - tip.left) - 8, over.top + 8, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWnd, nullptr,
+                       over.right - (tip.right - tip.left) - ::GetSystemMetrics(SM_CXVSCROLL) - 8,
+                       over.top + 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         ::UpdateWindow(m_hWnd);
     }
 };
