@@ -651,3 +651,30 @@ TEST_F(ReceiverTest, SerialSession)
 }
 
 } // namespace
+
+namespace {
+
+// A receiver that answers later than the time-out: the box names the time-out, the line
+// is closed (a late reply would be taken for the next one) and the window stays usable.
+TEST_F(ReceiverTest, SilentReceiver)
+{
+    CFakeReceiver fake(L"--slow 4000");
+    SetTcp(fake.Port());
+    Set(L"Timeout", L"1000");
+    CConsole console;
+    ASSERT_TRUE(console.Wnd());
+    console.Click(IDC_CONNECT);
+    ASSERT_TRUE(WaitUntil([&] { return Contains(console.Status(), L"Connected to"); }));
+    console.Type(L"MEAS?");
+    console.Key(VK_RETURN);
+    const std::wstring text = console.AnswerErrorBox(nullptr);
+    // One code for both lines: Wine has no text for WSAETIMEDOUT.
+    EXPECT_FALSE(SystemText(ERROR_TIMEOUT).empty());
+    EXPECT_EQ(U8(SystemText(ERROR_TIMEOUT)), U8(text));
+    EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Connection lost."; }));
+    EXPECT_TRUE(::IsWindowEnabled(console.Item(IDC_CONNECT)));
+    console.Close();
+    EXPECT_TRUE(Contains(ReadLog(AppLog()), L"] Line lost: "));
+}
+
+} // namespace

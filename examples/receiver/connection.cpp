@@ -64,11 +64,12 @@ public:
 
     ~CTcpConnection() override
     {
-        // Closing cancels a receive still under way; its record must outlive that.
-        const bool bPending = m_bReadPending;
+        // Closing cancels what is still under way; the records must outlive that.
         m_socket.Close();
-        if (bPending)
+        if (m_bReadPending)
             ::WaitForSingleObject(m_ovRead.hEvent, 2000);
+        if (m_bWritePending)
+            ::WaitForSingleObject(m_ovWrite.hEvent, 2000);
     }
 
     ustring Describe() const override { return m_strName; }
@@ -80,8 +81,10 @@ protected:
             DWORD dwFlags = 0;
             if (!m_socket.Send(bytes.data() + nDone, unsigned(bytes.size() - nDone), n, 0,
                                &m_ovWrite)) {
+                m_bWritePending = true;
                 if (!WaitFor(m_ovWrite.hEvent, dwTimeoutMs))
-                    ThrowWin(__LINE__, L"WSASend", WSAETIMEDOUT);
+                    ThrowWin(__LINE__, L"WSASend", ERROR_TIMEOUT);
+                m_bWritePending = false;
                 (void)m_socket.GetOverlappedResult(&m_ovWrite, n, TRUE, dwFlags);
             }
         }
@@ -91,14 +94,13 @@ protected:
     {
         unsigned n = 0;
         DWORD dwFlags = 0;
-        if (!m_bReadPending && m_socket.Recv(pBuffer, nSize, n, dwFlags, &m_ovRead))
-            return n ? n : (ThrowWin(__LINE__, L"WSARecv", WSAECONNRESET), 0);
-        // Still pending after a time-out: the receive goes on into the same buffer.
-        m_bReadPending = true;
-        if (!WaitFor(m_ovRead.hEvent, dwTimeoutMs))
-            ThrowWin(__LINE__, L"WSARecv", WSAETIMEDOUT);
-        m_bReadPending = false;
-        (void)m_socket.GetOverlappedResult(&m_ovRead, n, TRUE, dwFlags);
+        if (!m_socket.Recv(pBuffer, nSize, n, dwFlags, &m_ovRead)) {
+            m_bReadPending = true; // a time-out ends the line; closing it ends the receive
+            if (!WaitFor(m_ovRead.hEvent, dwTimeoutMs))
+                ThrowWin(__LINE__, L"WSARecv", ERROR_TIMEOUT);
+            m_bReadPending = false;
+            (void)m_socket.GetOverlappedResult(&m_ovRead, n, TRUE, dwFlags);
+        }
         if (n == 0) // the receiver closed its side
             ThrowWin(__LINE__, L"WSARecv", WSAECONNRESET);
         return n;
@@ -108,7 +110,7 @@ private:
     // Declared before the socket: the socket closes first, then the records go.
     CWSAOverlapped m_ovRead, m_ovWrite;
     CWSASocket m_socket;
-    bool m_bReadPending = false;
+    bool m_bReadPending = false, m_bWritePending = false;
     ustring m_strName;
 };
 

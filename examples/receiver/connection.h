@@ -38,8 +38,8 @@ public:
     virtual tarn_kit::ustring Describe() const = 0;
 
     /// Sends the command, returns the reply line. An error reply "{code,,text}" throws
-    /// CCommException; a time-out or a lost line throws CWinException, after which the
-    /// line is of no further use.
+    /// CCommException; a time-out (ERROR_TIMEOUT on either line) or a lost line throws
+    /// CWinException, after which the line is of no further use.
     tarn_kit::ustring Exchange(const tarn_kit::ustring& command, tarn_kit::CLogFile& log,
                                bool bHex);
 
