@@ -180,8 +180,6 @@ void CFileDlg::DrawLevel(const wchar_t* path, bool select)
 {
     CWaitCursor wait;
 
-    // Without redrawing, each insertion does not lay out the whole list again.
-    ::SendMessageW(m_hWndList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hWndList, LVM_DELETEALLITEMS, 0, 0);
     m_mapItems.clear();
 
@@ -217,10 +215,16 @@ void CFileDlg::DrawLevel(const wchar_t* path, bool select)
         m_mapItems[index] = child;
     }
 
-    ::SendMessageW(m_hWndList, WM_SETREDRAW, TRUE, 0);
-    if (selected >= 0)
+    if (selected >= 0) {
+        // A list that has not painted yet may lay out its scroll bars only when it
+        // first paints, and a scroll bar takes a row off each column: printing the
+        // list once settles the layout before the item is scrolled into view.
+        if (HDC hdc = ::CreateCompatibleDC(nullptr)) {
+            ::SendMessageW(m_hWndList, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hdc), PRF_CLIENT);
+            ::DeleteDC(hdc);
+        }
         ::SendMessageW(m_hWndList, LVM_ENSUREVISIBLE, selected, FALSE);
-    ::InvalidateRect(m_hWndList, nullptr, TRUE);
+    }
 }
 
 void CFileDlg::EnumChildren(const wchar_t* path, std::vector<ustring>& children)

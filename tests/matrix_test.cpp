@@ -1,10 +1,6 @@
-// matrix, its operators, the linear algebra and CMatrixException.
-//
-// The judges: element arithmetic in the defined order to the bit, plain Gaussian
-// elimination with row swaps (LU with partial pivoting) and the residuals A x - b and
-// A A^-1 - I within a tolerance, and worked examples whose bits only the defined
-// scheme (rows scaled, pivot rows added) gives. On x86 this program, like the
-// library's matrix code, uses SSE2 arithmetic.
+// matrix, its operators, the linear algebra and CMatrixException, judged by element arithmetic
+// in the defined order to the bit, LU with row swaps and the residuals, and a worked example
+// whose bits only the defined scheme gives. On x86 this program, like the library, uses SSE2.
 #include "test_common.h"
 
 #include "../src/matrix_internal.h"

@@ -214,7 +214,6 @@ TEST_F(CStreamTest, ExchangeSynchronouslyAndOverlapped)
 {
     Serve();
     EXPECT_EQ("TK-100,0042,1.0", Ask("*IDN?"));
-    EXPECT_EQ("{2,,wrong command}", Ask("FREQ MAX"));
 
     // A receive posted before anything was asked cannot have completed.
     CWSAOverlapped recvOv, sendOv;
@@ -355,8 +354,7 @@ TEST(CWSASocketTest, SelectTimeouts)
         unsigned __int64 timeout;
         bool dataLater;
         int expected;
-    } rows[] = {{0, false, 0},
-                {0, true, 0},
+    } rows[] = {{0, true, 0},
                 {300, false, 0},
                 {1500, true, 1},
                 {0xFFFFFFFFull, true, 1},

@@ -94,21 +94,6 @@ inline bool ExpectLikeRaw(const wchar_t* module, const wchar_t* call,
     return true;
 }
 
-// Slot reuse as the leak judge: cycle runs once first (what the runtime sets up on first
-// use is not counted), then 1000 times; a handle made afterwards must take the slot of one
-// made and closed before, which a single handle leaked per cycle would have taken.
-inline void ExpectNoHandleLeak(const std::function<void()>& cycle)
-{
-    cycle();
-    HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ASSERT_TRUE(before && ::CloseHandle(before));
-    for (int i = 0; i < 1000; ++i)
-        cycle();
-    HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    EXPECT_EQ(before, after) << "handles leaked";
-    ::CloseHandle(after);
-}
-
 // Slots in use of a handle table with a last-in-first-out free list (Wine's user and GDI
 // tables): after n fresh handles the highest index is (in use + n - 1) as soon as n
 // exceeds the free list, whatever order the free list is in.
@@ -135,6 +120,32 @@ inline long GdiSlots()
 inline long UserSlots()
 {
     return SlotsInUse([] { return ::CreateMenu(); }, [](HMENU h) { ::DestroyMenu(h); }, 2000, 2);
+}
+
+// Kernel handles in use: Wine's table hands out the lowest free slot, and handle values are
+// (slot + 1) * 4.
+inline long KernelSlots()
+{
+    return SlotsInUse([] { return ::CreateEventW(nullptr, FALSE, FALSE, nullptr); },
+                      [](HANDLE h) { ::CloseHandle(h); }, 2000, 4);
+}
+
+// Slot reuse as the leak judge: cycle runs once first (what the runtime sets up on first
+// use is not counted), then 1000 times. A handle made afterwards must take the slot of one
+// made and closed before, and the count of slots in use must be the same: a handle leaked
+// while another of the cycle is still open takes a higher slot, which only the count shows.
+inline void ExpectNoHandleLeak(const std::function<void()>& cycle)
+{
+    cycle();
+    const long slots = KernelSlots();
+    HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_TRUE(before && ::CloseHandle(before));
+    for (int i = 0; i < 1000; ++i)
+        cycle();
+    HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_EQ(before, after) << "handles leaked";
+    ::CloseHandle(after);
+    EXPECT_EQ(slots, KernelSlots()) << "kernel handle slots in use before and after";
 }
 
 // UTF-16 text as the bytes of a file.

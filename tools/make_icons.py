@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the library's four message icons and writes them as .ico files.
+"""Draws the library's message icons, a folder and a document, and writes them as .ico files.
 
     tools/make_icons.py [output folder]      (default: res/icons)
 
-Each icon is described by shapes in a unit square (circles, a triangle, thick
+Each icon is described by shapes in a unit square (circles, convex polygons, thick
 strokes) and rendered with 8 x 8 samples per pixel, so edges are antialiased.
 The output depends only on this file: running it again gives the same bytes.
 """
@@ -56,6 +56,22 @@ def triangle(points, inset=0.0):
     return inside
 
 
+def polygon(points):
+    """A convex polygon."""
+    def inside(x, y):
+        s = []
+        for i in range(len(points)):
+            ax, ay = points[i]
+            bx, by = points[(i + 1) % len(points)]
+            s.append((bx - ax) * (y - ay) - (by - ay) * (x - ax))
+        return all(v >= 0 for v in s) or all(v <= 0 for v in s)
+    return inside
+
+
+def box(x0, y0, x1, y1):
+    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+
+
 def union(*shapes):
     return lambda x, y: any(s(x, y) for s in shapes)
 
@@ -103,6 +119,24 @@ ICONS = {
                                         0.37 + 0.14 * math.sin(math.radians(80)),
                                         0.5, 0.60, 0.11),
                                  circle(0.5, 0.76, 0.07)), WHITE),
+    # Folder: a yellow folder with its tab and a lighter front flap.
+    "folder": [
+        (union(box(0.04, 0.16, 0.44, 0.34), box(0.03, 0.24, 0.97, 0.88)), solid((150, 104, 16))),
+        (union(box(0.08, 0.20, 0.40, 0.34), box(0.07, 0.28, 0.93, 0.84)),
+         shaded((246, 204, 96), (226, 166, 44))),
+        (box(0.07, 0.39, 0.93, 0.42), solid((170, 120, 24))),
+        (box(0.07, 0.42, 0.93, 0.84), shaded((255, 230, 140), (242, 192, 70))),
+    ],
+    # Document: a white page with a folded corner and lines of text.
+    "document": [
+        (polygon([(0.16, 0.03), (0.64, 0.03), (0.86, 0.25), (0.86, 0.97), (0.16, 0.97)]),
+         solid((96, 104, 120))),
+        (polygon([(0.20, 0.07), (0.62, 0.07), (0.82, 0.27), (0.82, 0.93), (0.20, 0.93)]),
+         shaded((255, 255, 255), (226, 232, 240))),
+        (polygon([(0.62, 0.05), (0.62, 0.27), (0.84, 0.27)]), solid((186, 194, 208))),
+        (union(*(stroke(0.30, y, 0.72, y, 0.05) for y in (0.42, 0.54, 0.66, 0.78))),
+         solid((120, 140, 170))),
+    ],
 }
 
 

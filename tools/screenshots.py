@@ -39,6 +39,14 @@ PAGE = [
         ("tip", "a text that fits: centred both ways"),
         ("tip_tall", "a text taller than the area: from the top, clipped at the bottom"),
     ]),
+    ("The folder browser", [
+        ("browse_en", "CBrowseForFolderDlg unfolded along a test folder, the folder selected"),
+        ("browse_de", "the same in German (res/TarnKit.de.lng), the caller's prompt in German"),
+    ]),
+    ("The file dialog", [
+        ("file_en", "English: a test folder, the second filter chosen, a file selected"),
+        ("file_de", "German (res/TarnKit.de.lng): the same folder, filter and file"),
+    ]),
 ]
 
 
