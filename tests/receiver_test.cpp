@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ std::string U8(const std::wstring& s)
 const wchar_t kKey[] = L"SOFTWARE\\TarnKit\\receiver";
 // The file-name field of the library's file dialog.
 constexpr int kFileNameField = 1019;
+// The tree of the library's folder browser.
+constexpr int kFolderTree = 1014;
 
 std::wstring OutputDir()
 {
@@ -444,7 +448,7 @@ TEST_F(ReceiverTest, TcpSession)
     HWND files = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         for (HWND h : DialogsOf(console.Process().Id()))
-            if (::GetDlgItem(h, kFileNameField))
+            if (h != console.Wnd() && ::GetDlgItem(h, kFileNameField))
                 files = h;
         return files != nullptr;
     })) << "no file dialog";
@@ -496,6 +500,36 @@ TEST_F(ReceiverTest, TcpSession)
     EXPECT_TRUE(Contains(refused, SystemText(WSAECONNREFUSED)))
         << U8(refused) << " / " << U8(SystemText(WSAECONNREFUSED));
     EXPECT_TRUE(WaitUntil([&] { return console.Status() == L"Connection failed."; }));
+
+    // Log folder... opens the library's folder browser with the console's prompt, on the
+    // log folder; Up selects its parent, Enter takes it, and the log goes on there.
+#ifdef RECEIVER_HAVE_BROWSE
+    console.Menu(ID_VIEW_LOGFOLDER);
+    HWND browse = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND h : DialogsOf(console.Process().Id()))
+            if (h != console.Wnd() && ::GetDlgItem(h, kFolderTree))
+                browse = h;
+        return browse != nullptr;
+    })) << "no folder browser";
+    bool bPrompt = false;
+    for (HWND c = ::GetWindow(browse, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        bPrompt = bPrompt || TextOf(c) == L"Folder for the log file";
+    EXPECT_TRUE(bPrompt) << "the console's prompt in the browser";
+    console.SaveScreenshot(L"receiver_browse_en");
+    const std::wstring parentLog = OutputDir() + L"receiver.log";
+    ::DeleteFileW(parentLog.c_str());
+    HWND tree = ::GetDlgItem(browse, kFolderTree);
+    for (WPARAM key : {VK_UP, VK_RETURN}) {
+        ::PostMessageW(tree, WM_KEYDOWN, key, 1);
+        ::PostMessageW(tree, WM_KEYUP, key, 0xC0000001);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(browse); })) << "the browser stayed open";
+    EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLog(parentLog), L"] Log opened by"); }))
+        << "no log in the parent folder";
+#else
+    std::printf("[  SKIPPED ] the folder browser: this TarnKit has no CBrowseForFolderDlg yet\n");
+#endif
     console.Close();
 
     // The console's log: every exchange, the hexadecimal bytes where asked, the failures
