@@ -24,5 +24,7 @@ int main(int argc, char** argv)
         BenchComm();
     if (wanted("drawing"))
         BenchDrawing();
+    if (wanted("dialogs"))
+        BenchDialogs();
     return 0;
 }

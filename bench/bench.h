@@ -45,3 +45,4 @@ void BenchTranslator();
 void BenchLog();
 void BenchComm();
 void BenchDrawing();
+void BenchDialogs();

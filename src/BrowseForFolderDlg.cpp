@@ -70,6 +70,15 @@ void FreeItemList(LPITEMIDLIST pidl)
     }
 }
 
+// An empty item gives a folder its expand button until the folder is read.
+void InsertPlaceholder(HWND hTree, HTREEITEM hParent)
+{
+    TVINSERTSTRUCTW placeholder = {};
+    placeholder.hParent = hParent;
+    placeholder.hInsertAfter = TVI_LAST;
+    ::SendMessageW(hTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&placeholder));
+}
+
 // Posted, not sent: the picker selects only once it has finished initialising.
 int CALLBACK BrowseCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM lpData)
 {
@@ -203,16 +212,12 @@ void CBrowseForFolderDlg::DrawLevel(HTREEITEM hParent, const wchar_t* folder, bo
         tvis.item.iSelectedImage = I_IMAGECALLBACK;
         HTREEITEM hItem = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(m_hWndTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tvis)));
-        if (hItem)
-            m_mapPaths[hItem] = child;
+        if (!hItem)
+            continue;
+        m_mapPaths[hItem] = child;
 
-        // An empty placeholder gives the folder its expand button until it is read.
-        if (HasChildren(child.c_str())) {
-            TVINSERTSTRUCTW placeholder = {};
-            placeholder.hParent = hItem;
-            placeholder.hInsertAfter = TVI_LAST;
-            ::SendMessageW(m_hWndTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&placeholder));
-        }
+        if (HasChildren(child.c_str()))
+            InsertPlaceholder(m_hWndTree, hItem);
 
         if (!select)
             continue;
@@ -291,12 +296,8 @@ void CBrowseForFolderDlg::OnItemExpanding(NMTREEVIEWW* pnm)
         DrawLevel(hItem, path.c_str(), false);
     } else if (pnm->action == TVE_COLLAPSE) {
         DeleteAllChildren(hItem);
-        if (HasChildren(path.c_str())) {
-            TVINSERTSTRUCTW placeholder = {};
-            placeholder.hParent = hItem;
-            placeholder.hInsertAfter = TVI_LAST;
-            ::SendMessageW(m_hWndTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&placeholder));
-        }
+        if (HasChildren(path.c_str()))
+            InsertPlaceholder(m_hWndTree, hItem);
     }
 }
 

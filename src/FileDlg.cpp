@@ -180,6 +180,9 @@ void CFileDlg::DrawLevel(const wchar_t* path, bool select)
 {
     CWaitCursor wait;
 
+    // A visible list redrawn at every insertion takes time growing with the square
+    // of the count (Wine): drawing is held until the list is complete.
+    ::SendMessageW(m_hWndList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hWndList, LVM_DELETEALLITEMS, 0, 0);
     m_mapItems.clear();
 
@@ -215,6 +218,8 @@ void CFileDlg::DrawLevel(const wchar_t* path, bool select)
         m_mapItems[index] = child;
     }
 
+    ::SendMessageW(m_hWndList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hWndList, nullptr, TRUE);
     if (selected >= 0) {
         // A list that has not painted yet may lay out its scroll bars only when it
         // first paints, and a scroll bar takes a row off each column: printing the
