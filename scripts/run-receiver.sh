@@ -46,6 +46,7 @@ cleanup() {
   ./scripts/wine-prefix.sh stop
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM
 rm -f "$bin/fake_receiver.port"
 (cd "$bin" && exec "$WINELOADER" fake_receiver.exe --tcp 0 --port-file fake_receiver.port \
   --log fake_receiver.log) >/dev/null 2>&1 &
