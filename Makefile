@@ -1,5 +1,5 @@
 # TarnKit: make test runs every test on x86 and x64; make demo runs the tour.
-.PHONY: all setup test demo demo-dialog screenshots bench format clean
+.PHONY: all setup test demo demo-dialog receiver screenshots bench format clean
 
 ARCH ?= x64
 
@@ -22,6 +22,13 @@ demo-dialog: setup
 	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)
 	@cmake --build --preset $(ARCH) --target tour >build/$(ARCH)-demo-build.log 2>&1 || (cat build/$(ARCH)-demo-build.log; exit 1)
 	@TARNKIT_UNMANAGED=tour.exe ./scripts/run-wine.sh $(ARCH) build/$(ARCH)/bin/tour.exe --dialog --auto
+
+# The receiver console against the fake receiver: the window on a display; without one
+# the scripted session under Xvfb, its screenshots into docs/screenshots/receiver_*.png.
+receiver: setup
+	@cmake --preset $(ARCH) >build/$(ARCH)-configure.log 2>&1 || (cat build/$(ARCH)-configure.log; exit 1)
+	@cmake --build --preset $(ARCH) --target receiver fake_receiver receiver_test >build/$(ARCH)-receiver-build.log 2>&1 || (cat build/$(ARCH)-receiver-build.log; exit 1)
+	@./scripts/run-receiver.sh $(ARCH)
 
 # Runs the dialog test under Xvfb and refreshes docs/dialogs.md and its pictures.
 screenshots: setup

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Test fixture: "start" makes the Wine prefix named by WINEPREFIX (created on
 # first use, crash dialog off) and starts a persistent wineserver for the
-# whole test run; "stop" ends that server. Around the server, serial-line.sh
-# runs the test serial line that the prefix maps as COM5. WINELOADER names the arch's Wine
-# loader (/usr/lib/wine/wine64 or /usr/lib/wine/wine); every Wine program
+# whole test run; "stop" ends that server. Around the server, serial-line.sh runs
+# the test serial lines that the prefix maps as COM5, COM7 and COM8. WINELOADER names
+# the arch's Wine loader (/usr/lib/wine/wine64 or /usr/lib/wine/wine); every Wine program
 # starts through it, never through the `wine` script, which would pick the
 # 32-bit loader whenever wine32 is installed.
 set -eu
@@ -44,19 +44,22 @@ start)
       </dev/null >/dev/null 2>&1
     wineserver -w
   fi
-  # The serial line must exist before the server starts, and a changed COM5 mapping is
+  # The serial lines must exist before the server starts, and a changed COM mapping is
   # read only by a fresh server: write it, then let that server end.
   # A server left over from an interrupted run still holds the old line: end it first.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   here="$(cd "$(dirname "$0")" && pwd)"
   "$here/serial-line.sh" start
-  com5=$("$here/serial-line.sh" path)
-  if ! grep -qF "\"COM5\"=\"$com5\"" "$WINEPREFIX/system.reg" 2>/dev/null; then
-    "$WINELOADER" reg.exe add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$com5" /f \
-      </dev/null >/dev/null 2>&1
-    wineserver -w
-  fi
+  # COM7 and COM8 are the two ends of the second pair, for two Wine programs at once.
+  for port in COM5 COM7 COM8; do
+    line=$("$here/serial-line.sh" path $port)
+    if ! grep -qF "\"$port\"=\"$line\"" "$WINEPREFIX/system.reg" 2>/dev/null; then
+      "$WINELOADER" reg.exe add 'HKLM\Software\Wine\Ports' /v $port /t REG_SZ /d "$line" /f \
+        </dev/null >/dev/null 2>&1
+      wineserver -w
+    fi
+  done
   # Detached from our output, or CTest would wait for the server to exit.
   wineserver -p </dev/null >/dev/null 2>&1
   # Bring up the services and the desktop now, detached as well: started later

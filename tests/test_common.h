@@ -131,16 +131,16 @@ inline long KernelSlots()
 }
 
 // Slot reuse as the leak judge: cycle runs once first (what the runtime sets up on first
-// use is not counted), then 1000 times. A handle made afterwards must take the slot of one
+// use is not counted), then `cycles` times. A handle made afterwards must take the slot of one
 // made and closed before, and the count of slots in use must be the same: a handle leaked
 // while another of the cycle is still open takes a higher slot, which only the count shows.
-inline void ExpectNoHandleLeak(const std::function<void()>& cycle)
+inline void ExpectNoHandleLeak(const std::function<void()>& cycle, int cycles = 1000)
 {
     cycle();
     const long slots = KernelSlots();
     HANDLE before = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ASSERT_TRUE(before && ::CloseHandle(before));
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < cycles; ++i)
         cycle();
     HANDLE after = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     EXPECT_EQ(before, after) << "handles leaked";

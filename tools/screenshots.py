@@ -2,9 +2,11 @@
 """Copies the dialog test's screenshots into docs/ and writes the review page.
 
     tools/screenshots.py <test output folder> <docs folder>
+    tools/screenshots.py --shrink <test output folder> <pictures folder> <name>...
 
 The test writes uncompressed PNGs; here each is filtered and compressed again
 (the same pixels, a fraction of the bytes), and docs/dialogs.md lists them.
+--shrink only compresses the named pictures into the folder (for pages written by hand).
 """
 import os
 import struct
@@ -83,6 +85,15 @@ def shrink(src, dst):
 
 
 def main():
+    if sys.argv[1] == "--shrink":
+        source, pictures = sys.argv[2], sys.argv[3]
+        os.makedirs(pictures, exist_ok=True)
+        for name in sys.argv[4:]:
+            src = os.path.join(source, name + ".png")
+            if not os.path.exists(src):
+                sys.exit("missing screenshot: " + src)
+            shrink(src, os.path.join(pictures, name + ".png"))
+        return
     source, docs = sys.argv[1], sys.argv[2]
     pictures = os.path.join(docs, "screenshots")
     os.makedirs(pictures, exist_ok=True)
