@@ -1491,6 +1491,8 @@ TEST_F(FileDlgTest, OpensOnFilesFoldersAndMissingPaths)
             d.Do([&] {
                 const std::string name = ::testing::PrintToString(c.file);
                 EXPECT_EQ(c.line, TextOf(::GetDlgItem(h, kFolderLine))) << name;
+                // The folder line is no tab stop: the list takes the focus.
+                EXPECT_EQ(::GetDlgItem(h, kList), ::GetFocus()) << name;
                 EXPECT_EQ(c.items, Items(h)) << name;
                 const int focused = Focused(h);
                 EXPECT_EQ(c.focused ? IndexOf(h, c.focused) : -1, focused) << name;
