@@ -28,6 +28,14 @@ start)
       </dev/null >/dev/null 2>&1
     wineserver -w
   fi
+  # Under Xvfb no window manager answers activation, so a managed window waits on it:
+  # dialogs_test's boxes stalled seconds each. The test sets this for itself, but Wine's
+  # X11 driver reads it only on a later start, so a fresh prefix needs it here.
+  if ! grep -qF 'AppDefaults\\dialogs_test.exe\\X11 Driver' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$WINELOADER" reg.exe add 'HKCU\Software\Wine\AppDefaults\dialogs_test.exe\X11 Driver' \
+      /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
   # Debian's Wine looks for its own fonts (Tahoma, Marlett, MS Sans Serif) one folder
   # beside where fonts-wine puts them, so dialogs fell back to DejaVu and caption
   # buttons showed Marlett's letters. C:\windows\Fonts is searched too: link them there.
